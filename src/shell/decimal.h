@@ -1,0 +1,25 @@
+// Numbers as the program writes them, on the console and in its files: plain
+// decimal, a "-" before a negative value, no "+", no leading zeros or blanks,
+// no digit grouping.
+#pragma once
+
+#include <charconv>
+#include <cstdint>
+#include <string_view>
+
+namespace census {
+
+class Decimal {
+ public:
+  explicit Decimal(std::int64_t number)
+      : length_(static_cast<std::size_t>(
+            std::to_chars(digits_, digits_ + sizeof digits_, number).ptr - digits_)) {}
+
+  std::string_view view() const { return {digits_, length_}; }
+
+ private:
+  char digits_[20];  // "-9223372036854775808"
+  std::size_t length_;
+};
+
+}  // namespace census

@@ -1,0 +1,22 @@
+#include "shell/shell_commands.h"
+
+#include "shell/credits.h"
+
+namespace census {
+
+void runShellCommands(Console& console, Platform& platform) {
+  // The file to open is handed over from a buffer of its own.
+  char media_files[] = "media-files.dat";
+  console.flush();
+  platform.runCommand(media_files);
+  platform.runCommand("calc.exe");
+}
+
+void showCredits(Console& console, Platform& platform) {
+  // Everything written so far reaches the screen before it is cleared.
+  console.flush();
+  platform.runCommand("cls");
+  console << kSignOffCredit1 << kSignOffCredit2 << kSignOnCredit3;
+}
+
+}  // namespace census

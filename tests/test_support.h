@@ -1,0 +1,53 @@
+// Helpers shared by the tests: a fresh working directory per test, files in
+// it, a platform that records what it is asked to do, and an in-process run
+// of the whole program.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "shell/platform.h"
+
+namespace census {
+
+class FakePlatform final : public Platform {
+ public:
+  void waitForKey() override { calls.push_back("key"); }
+  void runCommand(const char* command) override { calls.push_back(command); }
+
+  std::vector<std::string> calls;
+};
+
+// Each test runs in an empty temporary working directory of its own.
+class InWorkDir : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // Runs the whole program on this input; returns everything it wrote.
+  std::string runSession(const std::string& input);
+
+  FakePlatform platform;
+
+ private:
+  std::filesystem::path previous_dir_;
+  std::filesystem::path work_dir_;
+};
+
+void writeFile(const std::string& name, const std::string& content);
+// The file's bytes, or "<missing>" where there is no such file.
+std::string readFile(const std::string& name);
+bool fileExists(const std::string& name);
+
+// The exact texts the program writes around what a test looks at.
+std::string signOnText();
+std::string promptBlock();
+std::string signOffText();
+// The echo of a pass value and the option prompt that follows it.
+std::string echoText(int pass_value);
+std::string bannerText(int pass_number);
+
+}  // namespace census
