@@ -1,0 +1,71 @@
+# Runs the real census binary on one case in a fresh working directory and
+# compares its standard output and the files it leaves, byte for byte.
+#
+#   cmake -DCENSUS=<binary> -DCASE_DIR=<case> -DWORK_DIR=<scratch>
+#         [-DLAUNCHER=<program run in front, ;-list>] [-DCRLF=ON] -P run_case.cmake
+#
+# A case folder holds "input" (standard input), "output" (the expected
+# transcript), and optionally "before/" (files in the working directory at
+# the start) and "after/" (every file expected there at the end; without it,
+# the files must be those of "before/"). With CRLF, the program's line ends
+# are "\r\n" in its output and in the files it writes, and nothing else may
+# differ.
+
+function(expect_same_bytes what expected_file actual_file crlf)
+  file(READ "${expected_file}" expected HEX)
+  file(READ "${actual_file}" actual HEX)
+  if(crlf)
+    # In hex, one blank before every byte: " 0a" is then always a whole newline.
+    string(REGEX REPLACE "([0-9a-f][0-9a-f])" " \\1" spaced "${expected}")
+    string(REPLACE " 0a" " 0d0a" spaced "${spaced}")
+    string(REPLACE " " "" expected "${spaced}")
+  endif()
+  if(NOT expected STREQUAL actual)
+    file(READ "${actual_file}" actual_text)
+    message(FATAL_ERROR "${what} differs from ${expected_file}; it was:\n${actual_text}")
+  endif()
+endfunction()
+
+file(REMOVE_RECURSE "${WORK_DIR}")
+file(MAKE_DIRECTORY "${WORK_DIR}/run")
+if(EXISTS "${CASE_DIR}/before")
+  file(COPY "${CASE_DIR}/before/" DESTINATION "${WORK_DIR}/run")
+endif()
+
+execute_process(
+  COMMAND ${LAUNCHER} "${CENSUS}"
+  WORKING_DIRECTORY "${WORK_DIR}/run"
+  INPUT_FILE "${CASE_DIR}/input"
+  OUTPUT_FILE "${WORK_DIR}/output"
+  RESULT_VARIABLE status
+  TIMEOUT 60)
+if(NOT status STREQUAL "0")
+  message(FATAL_ERROR "census ended with ${status}, not 0")
+endif()
+expect_same_bytes("The transcript" "${CASE_DIR}/output" "${WORK_DIR}/output" "${CRLF}")
+
+if(EXISTS "${CASE_DIR}/after")
+  set(expected_dir "${CASE_DIR}/after")
+else()
+  set(expected_dir "${CASE_DIR}/before")
+endif()
+file(GLOB_RECURSE expected_files RELATIVE "${expected_dir}" "${expected_dir}/*")
+file(GLOB_RECURSE actual_files RELATIVE "${WORK_DIR}/run" "${WORK_DIR}/run/*")
+list(SORT expected_files)
+list(SORT actual_files)
+if(NOT expected_files STREQUAL actual_files)
+  message(FATAL_ERROR "Files left: [${actual_files}], expected: [${expected_files}]")
+endif()
+foreach(name IN LISTS expected_files)
+  # Only files the program wrote take the platform's line ends.
+  set(written ${CRLF})
+  if(EXISTS "${CASE_DIR}/before/${name}")
+    file(READ "${CASE_DIR}/before/${name}" before HEX)
+    file(READ "${expected_dir}/${name}" after HEX)
+    if(before STREQUAL after)
+      set(written OFF)
+    endif()
+  endif()
+  expect_same_bytes("File ${name}" "${expected_dir}/${name}" "${WORK_DIR}/run/${name}"
+                    "${written}")
+endforeach()
