@@ -7,7 +7,9 @@ BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)
 
-.PHONY: run test test-asan deps format format-check clean
+WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
+
+.PHONY: run test test-asan windows test-windows deps format format-check clean
 
 run: deps
 	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
@@ -23,6 +25,17 @@ test-asan: deps
 	cmake --preset asan $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset asan -j2
 	ctest --preset asan
+
+# census.exe for 64-bit Windows, cross-compiled: build/windows/census.exe
+windows: deps
+	@tools/install-deps $(WINDOWS_PACKAGES)
+	cmake --preset windows $(CONFIGURE_FLAGS) >/dev/null
+	cmake --build --preset windows --target census -j2
+
+# The whole suite against census.exe, run under Wine.
+test-windows: windows
+	cmake --build --preset windows -j2
+	ctest --preset windows
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)

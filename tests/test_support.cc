@@ -40,7 +40,8 @@ void writeFile(const std::string& name, const std::string& content) {
 
 std::string readFile(const std::string& name) {
   if (!fileExists(name)) return "<missing>";
-  std::ifstream file(name, std::ios::binary);
+  // Text mode: the program writes the platform's line ends.
+  std::ifstream file(name);
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();

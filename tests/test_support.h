@@ -38,7 +38,8 @@ class InWorkDir : public ::testing::Test {
 };
 
 void writeFile(const std::string& name, const std::string& content);
-// The file's bytes, or "<missing>" where there is no such file.
+// The file's text, with the platform's line ends read as "\n", or
+// "<missing>" where there is no such file.
 std::string readFile(const std::string& name);
 bool fileExists(const std::string& name);
 
