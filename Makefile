@@ -3,13 +3,16 @@
 #   make test   builds census and runs every test
 # Both install the build tools they need first when they are missing.
 
-BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux
+BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux tmux time
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)
 
 WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 
-.PHONY: run test test-asan windows test-windows deps format format-check clean
+FUZZ_PACKAGES := clang libclang-rt-dev
+FUZZ_SECONDS ?= 60
+
+.PHONY: run test test-asan windows test-windows fuzz deps format format-check clean
 
 run: deps
 	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
@@ -36,6 +39,16 @@ windows: deps
 test-windows: windows
 	cmake --build --preset windows -j2
 	ctest --preset windows
+
+# The libFuzzer target over the whole program, from the seed corpus in
+# tests/fuzz/corpus; what it learns goes to build/fuzz/corpus.
+fuzz: deps
+	@tools/install-deps $(FUZZ_PACKAGES)
+	cmake --preset fuzz $(CONFIGURE_FLAGS) >/dev/null
+	cmake --build --preset fuzz -j2
+	mkdir -p build/fuzz/corpus
+	build/fuzz/census_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)

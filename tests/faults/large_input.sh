@@ -1,0 +1,43 @@
+#!/usr/bin/env bash
+# A million-line census grid file and population file list completely with
+# flat memory; a 10 MB line without a newline and a 1 MB facility answer
+# are taken as any other.
+source "$(dirname "$0")/lib.sh"
+LINES=${LINES_MANY:-1000000}
+
+# Runs census on $1 and prints its peak resident memory in KiB; the output
+# is summed up in "summary": its line count and the last total it showed.
+peak_kb() {
+  /usr/bin/time -f %M -o rss setsid -w "$CENSUS" <"$1" |
+    awk '/The Total\(Entire\)/ { total = $NF } END { print NR, total }' >summary
+  cat rss
+}
+
+make_files() {
+  seq 1 "$1" | awk '{ print $1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, -16 }' >cens-stat.dat
+  seq 1 "$1" | awk '{ print "Oyo", $1, 1, 2, 3 }' >datas.dat
+}
+printf '1 1\n1 3\n-1\n' >list.in
+
+make_files 10
+small=$(peak_kb list.in)
+make_files "$LINES"
+large=$(peak_kb list.in)
+# Each file line is one grid row, or one row and one line of two blanks.
+read -r listed total <summary
+((listed > 3 * LINES)) || fail "only $listed lines listed for $LINES-line files"
+((total == LINES * (LINES + 1) / 2)) || fail "wrong total: $total"
+((large - small <= 1024)) || fail "peak memory grew from $small KiB to $large KiB"
+echo "large files: $listed lines listed, peak memory $small KiB for 10 lines, $large KiB for $LINES"
+
+# A 10 MB grid line without a newline: one row, of its first sixteen values.
+{ printf '7 '; head -c 10000000 /dev/zero | tr '\0' '8'; } >cens-stat.dat
+printf '1 1\n-1\n' >grid.in
+rows=$(census_in grid.in | grep -c '^ 7-- 0-- 0--' || true)
+((rows == 1)) || fail "the 10 MB line gave $rows rows"
+
+facility_entry 1000000 >facility.in
+census_in facility.in >/dev/null
+size=$(wc -c <Recs-Loc.dat)
+((size > 6000000)) || fail "the 1 MB answers were not saved whole ($size bytes)"
+echo "10 MB line and 1 MB answers: handled"

@@ -1,0 +1,31 @@
+# Shared by the fault tests: each runs the real binary, given as $1, in a
+# fresh working directory, without a controlling terminal.
+set -euo pipefail
+
+CENSUS=$(realpath "$1")
+WORK=$(mktemp -d "${TMPDIR:-/tmp}/census-fault.XXXXXX")
+trap 'rm -rf "$WORK"' EXIT
+cd "$WORK"
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# census with standard input from the file $1; further arguments go before it.
+census_in() {
+  local input=$1
+  shift
+  setsid -w "$@" "$CENSUS" <"$input"
+}
+
+# A facility entry of six answers, each $1 bytes long, then -1.
+facility_entry() {
+  local size=$1
+  printf '1 10'
+  for letter in a b c d e f; do
+    printf ' '
+    head -c "$size" /dev/zero | tr '\0' "$letter"
+  done
+  printf '\n-1\n'
+}

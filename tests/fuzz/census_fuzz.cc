@@ -1,0 +1,154 @@
+// Drives the whole program in-process on one fuzz input, in a fresh working
+// directory. The input is split at NUL bytes: the first part is standard
+// input; the next five are "datas.dat", "Loc-datas.dat", "Loc-datas0.dat",
+// "Recs-Loc.dat" and "cens-stat.dat", each present (with the bytes after its
+// first) where its first byte is odd, and absent otherwise.
+//
+// Checked on every input, besides what the sanitizers and libFuzzer's own
+// time and memory limits catch: the output stays within a bound set by the
+// input, and every file the run saved is whole and in its line format.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "facility/facility_record.h"
+#include "population/population_file.h"
+#include "shell/data_file.h"
+#include "shell/decimal.h"
+#include "shell/pass_loop.h"
+
+namespace census {
+namespace {
+
+constexpr std::string_view kDataFiles[] = {"datas.dat", "Loc-datas.dat", "Loc-datas0.dat",
+                                           "Recs-Loc.dat", "cens-stat.dat"};
+
+class SilentPlatform final : public Platform {
+ public:
+  void waitForKey() override {}
+  void runCommand(const char*) override {}
+};
+
+void require(bool holds, const char* what) {
+  if (holds) return;
+  std::cerr << "violated: " << what << "\n";
+  std::abort();
+}
+
+std::string contentOf(std::string_view name) {
+  std::ifstream file{std::string(name), std::ios::binary};
+  std::ostringstream content;
+  content << file.rdbuf();
+  return content.str();
+}
+
+// Lines of a saved file; a saved file always ends with a newline.
+std::vector<std::string_view> savedLines(std::string_view content) {
+  require(content.ends_with('\n'), "a saved file ends with a newline");
+  std::vector<std::string_view> lines;
+  while (!content.empty()) {
+    const std::size_t end = content.find('\n');
+    lines.push_back(content.substr(0, end));
+    content.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+void checkPopulationFile(const StateList& list, std::string_view content) {
+  const std::vector<std::string_view> lines = savedLines(content);
+  require(lines.size() == list.states.size(), "one line per state");
+  for (std::size_t row = 0; row < lines.size(); ++row) {
+    LineFields fields(lines[row]);
+    std::string canonical(fields.nextWord());
+    require(canonical == list.states[row].file_label, "each line has its state's label");
+    for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
+      const std::optional<std::int32_t> value = fields.nextInteger();
+      require(value.has_value(), "four figures");
+      canonical.append(" ").append(Decimal(*value).view());
+    }
+    require(canonical == lines[row], "a line is label and figures in plain decimal");
+  }
+}
+
+void checkFacilityFile(std::string_view content) {
+  const std::vector<std::string_view> lines = savedLines(content);
+  require(lines.size() == 6, "six facility lines");
+  for (std::string_view line : lines) {
+    require(line.starts_with("----> ") && line.find(":: ") != std::string_view::npos,
+            "a facility line is a caption and an answer");
+    const std::string_view answer = line.substr(line.rfind(":: ") + 3);
+    require(!answer.empty() && answer.find_first_of(" \t\r\v\f") == std::string_view::npos,
+            "a facility answer is one word");
+  }
+}
+
+}  // namespace
+}  // namespace census
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace census;
+  namespace fs = std::filesystem;
+  // libFuzzer reads and writes its corpus relative to where it started.
+  static const fs::path start_dir = fs::current_path();
+  static const fs::path root = [] {
+    const fs::path path = fs::temp_directory_path() / ("census-fuzz-" + std::to_string(getpid()));
+    fs::create_directories(path);
+    return path;
+  }();
+
+  std::vector<std::string_view> parts;
+  std::string_view rest(reinterpret_cast<const char*>(data), size);
+  for (std::size_t end; (end = rest.find('\0')) != std::string_view::npos;) {
+    parts.push_back(rest.substr(0, end));
+    rest.remove_prefix(end + 1);
+  }
+  parts.push_back(rest);
+
+  const fs::path dir = root / "run";
+  fs::remove_all(dir);
+  fs::create_directories(dir);
+  fs::current_path(dir);
+  std::string before[std::size(kDataFiles)];
+  std::size_t file_bytes = 0;
+  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
+    if (i + 1 >= parts.size() || parts[i + 1].empty() || (parts[i + 1][0] & 1) == 0) continue;
+    before[i] = parts[i + 1].substr(1);
+    file_bytes += before[i].size();
+    std::ofstream{std::string(kDataFiles[i]), std::ios::binary} << before[i];
+  }
+
+  std::istringstream in{std::string(parts[0])};
+  std::ostringstream out;
+  SilentPlatform platform;
+  runCensus(in, out, platform);
+
+  // Every word read writes at most a few lines, and every listing writes at
+  // most one row of bounded length per line of its file, once per pass.
+  const std::size_t stdin_bytes = parts[0].size();
+  require(out.str().size() <= 8192 + 2048 * (stdin_bytes + 1) * (file_bytes + 1),
+          "output bounded by the input");
+
+  for (const int entry_option : {2, 4, 6}) {
+    const StateList& list = stateListForOption(entry_option);
+    const std::size_t index = static_cast<std::size_t>(list.number - 1);
+    const std::string after = contentOf(list.file_name);
+    if (fs::exists(list.file_name) && after != before[index]) checkPopulationFile(list, after);
+  }
+  const std::string facility = contentOf(kFacilityFileName);
+  if (fs::exists(kFacilityFileName) && facility != before[3]) checkFacilityFile(facility);
+  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
+    require(entry.path().extension() != ".tmp", "no temporary file is left");
+  }
+  require(contentOf(kDataFiles[4]) == before[4], "the census grid file is never written");
+
+  fs::current_path(start_dir);
+  return 0;
+}
