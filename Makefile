@@ -3,7 +3,7 @@
 #   make test   builds census and runs every test
 # Both install the build tools they need first when they are missing.
 
-BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux tmux time
+BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux tmux time mandoc
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)
 
@@ -12,7 +12,8 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 FUZZ_PACKAGES := clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test test-asan windows test-windows fuzz deps format format-check clean
+.PHONY: run test test-asan windows test-windows fuzz install package package-windows \
+  deps format format-check clean
 
 run: deps
 	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
@@ -49,6 +50,24 @@ fuzz: deps
 	mkdir -p build/fuzz/corpus
 	build/fuzz/census_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus
+
+# Installs census, its manual page and README under PREFIX (default /usr/local).
+PREFIX ?= /usr/local
+install: deps
+	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
+	cmake --build --preset default --target census -j2
+	cmake --install build/default --prefix $(PREFIX) --strip
+
+# build/default/census_<version>_<arch>.deb
+package: deps
+	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
+	cmake --build --preset default --target census -j2
+	cd build/default && cpack -G DEB
+
+# build/windows/census-<version>-windows-x86_64.zip
+package-windows: windows
+	cmake --build --preset windows --target census manual_text -j2
+	cd build/windows && cpack -G ZIP
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)
