@@ -6,23 +6,27 @@
 
 namespace census {
 
-Console& Console::operator<<(std::string_view text) {
-  out_.write(text.data(), static_cast<std::streamsize>(text.size()));
+Console& Console::operator<<(std::int64_t number) {
+  char* digits = reserve(kMaxDecimalLength);
+  used_ += static_cast<std::size_t>(std::to_chars(digits, digits + kMaxDecimalLength, number).ptr -
+                                    digits);
   return *this;
 }
-
-Console& Console::operator<<(std::int64_t number) { return *this << Decimal(number).view(); }
 
 Console& Console::operator<<(EndLine) {
-  out_.put('\n');
-  out_.flush();
+  *this << "\n";
+  flush();
   return *this;
 }
 
-void Console::flush() { out_.flush(); }
+void Console::flush() {
+  out_.write(pending_.data(), static_cast<std::streamsize>(used_));
+  out_.flush();
+  used_ = 0;
+}
 
 std::optional<std::string> Console::readWord() {
-  out_.flush();
+  flush();
   if (!out_) return std::nullopt;
   std::string word;
   if (!(in_ >> word)) return std::nullopt;

@@ -1,10 +1,12 @@
 // The console: the one ordered path for everything the program writes to the
 // operator and reads back. Text goes out in program order; an end-of-line
 // writes a newline and flushes; every read flushes first, so each prompt is
-// on the screen before the program waits for its answer.
+// on the screen before the program waits for its answer. Text is gathered
+// here until it is flushed, so a line reaches the output stream in one write.
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -20,13 +22,21 @@ inline constexpr EndLine kEndLine{};
 class Console {
  public:
   Console(std::istream& in, std::ostream& out) : in_(in), out_(out) {}
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
+  ~Console() { flush(); }
 
   // Writes text or a number (plain decimal) onto the current line, unflushed.
   // A fixed line is simply text that carries its own "\n".
-  Console& operator<<(std::string_view text);
+  Console& operator<<(std::string_view text) {
+    std::memcpy(reserve(text.size()), text.data(), text.size());
+    used_ += text.size();
+    return *this;
+  }
   Console& operator<<(std::int64_t number);
   Console& operator<<(EndLine);
 
+  // Hands everything written so far to the output stream and flushes it.
   void flush();
 
   // Flushes, skips white space and returns the next white-space-delimited
@@ -36,8 +46,17 @@ class Console {
   std::optional<std::string> readWord();
 
  private:
+  // Room for size more bytes after the pending text; listings write long
+  // runs of short pieces, so this stays inline and cheap.
+  char* reserve(std::size_t size) {
+    if (pending_.size() - used_ < size) pending_.resize(2 * pending_.size() + size);
+    return pending_.data() + used_;
+  }
+
   std::istream& in_;
   std::ostream& out_;
+  std::string pending_;  // the first used_ bytes are written, not yet flushed
+  std::size_t used_ = 0;
 };
 
 // Parses a whole word as an optionally signed ('+' or '-') decimal integer

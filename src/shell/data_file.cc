@@ -1,6 +1,6 @@
 #include "shell/data_file.h"
 
-#include <charconv>
+#include <limits>
 #include <filesystem>
 
 namespace census {
@@ -43,20 +43,23 @@ std::string_view LineFields::nextWord() {
 std::optional<std::int32_t> LineFields::nextInteger() {
   if (failed_) return std::nullopt;
   skipWhiteSpace();
-  std::size_t length = 0;
-  if (!rest_.empty() && (rest_.front() == '+' || rest_.front() == '-')) length = 1;
-  const std::size_t first_digit = length;
-  while (length < rest_.size() && isDigit(rest_[length])) ++length;
-  std::int32_t value = 0;
-  // from_chars reads a '-' but no '+', so the digits start after a '+'.
-  const char* begin = rest_.data() + (length > first_digit && rest_.front() == '+' ? 1 : 0);
-  if (length == first_digit ||
-      std::from_chars(begin, rest_.data() + length, value).ec != std::errc()) {
+  const char* next = rest_.data();
+  const char* const end = next + rest_.size();
+  const bool negative = next != end && *next == '-';
+  if (next != end && (*next == '-' || *next == '+')) ++next;
+  const char* const digits = next;
+  // One past the largest magnitude: 2147483648 fits only with a minus sign.
+  constexpr std::int64_t kLimit = std::int64_t{std::numeric_limits<std::int32_t>::max()} + 1;
+  std::int64_t magnitude = 0;
+  for (; next != end && isDigit(*next) && magnitude <= kLimit; ++next) {
+    magnitude = magnitude * 10 + (*next - '0');
+  }
+  if (next == digits || magnitude > kLimit || (!negative && magnitude == kLimit)) {
     failed_ = true;
     return std::nullopt;
   }
-  rest_.remove_prefix(length);
-  return value;
+  rest_.remove_prefix(static_cast<std::size_t>(next - rest_.data()));
+  return static_cast<std::int32_t>(negative ? -magnitude : magnitude);
 }
 
 }  // namespace census

@@ -9,6 +9,9 @@
 
 namespace census {
 
+// The longest number written: "-9223372036854775808".
+inline constexpr std::size_t kMaxDecimalLength = 20;
+
 class Decimal {
  public:
   explicit Decimal(std::int64_t number)
@@ -18,7 +21,7 @@ class Decimal {
   std::string_view view() const { return {digits_, length_}; }
 
  private:
-  char digits_[20];  // "-9223372036854775808"
+  char digits_[kMaxDecimalLength];
   std::size_t length_;
 };
 

@@ -14,6 +14,7 @@ class FacilityRecord : public InWorkDir {
     std::ostringstream out;
     Console console(in, out);
     enterFacilityRecord(console);
+    console.flush();
     // What the next read of the run would take.
     std::string rest;
     std::getline(in, rest, '\0');
@@ -26,6 +27,7 @@ class FacilityRecord : public InWorkDir {
     std::ostringstream out;
     Console console(in, out);
     listFacilityRecord(console);
+    console.flush();
     return out.str();
   }
 

@@ -15,6 +15,7 @@ class CensusGrid : public InWorkDir {
     std::ostringstream out;
     Console console(in, out);
     listCensusGrid(console);
+    console.flush();
     std::string rest;
     in >> rest;
     EXPECT_EQ(rest, "unread");

@@ -17,6 +17,7 @@ class PopulationEntry : public InWorkDir {
     std::ostringstream out;
     Console console(in, out);
     enterPopulation(option_code, console, table);
+    console.flush();
     return out.str();
   }
 

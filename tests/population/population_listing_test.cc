@@ -14,6 +14,7 @@ class PopulationListing : public InWorkDir {
     std::ostringstream out;
     Console console(in, out);
     listPopulation(option_code, console, totals);
+    console.flush();
     return out.str();
   }
 
