@@ -1,16 +1,17 @@
 #include "shell/data_file.h"
 
-#include <limits>
 #include <filesystem>
+#include <limits>
 
 namespace census {
 namespace {
 
+// Blank, or one of '\t', '\n', '\v', '\f' and '\r', which stand together.
 bool isWhiteSpace(char c) {
-  return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+  return c == ' ' || static_cast<unsigned char>(c - '\t') <= '\r' - '\t';
 }
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
 }  // namespace
 
@@ -28,7 +29,9 @@ bool DataFileReader::nextLine(std::string& line) {
 }
 
 void LineFields::skipWhiteSpace() {
-  while (!rest_.empty() && isWhiteSpace(rest_.front())) rest_.remove_prefix(1);
+  std::size_t blanks = 0;
+  while (blanks < rest_.size() && isWhiteSpace(rest_[blanks])) ++blanks;
+  rest_.remove_prefix(blanks);
 }
 
 std::string_view LineFields::nextWord() {

@@ -4,8 +4,10 @@
 #include "shell/pass_loop.h"
 
 int main() {
-  // The console flushes at every end-of-line and before every read itself.
+  // The console gathers each line itself and flushes it at its end, so the
+  // stream needs no buffer of its own: every flush becomes one write.
   std::ios::sync_with_stdio(false);
+  std::cout.rdbuf()->pubsetbuf(nullptr, 0);
   const auto platform = census::makeSystemPlatform();
   return census::runCensus(std::cin, std::cout, *platform);
 }
