@@ -12,7 +12,7 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 FUZZ_PACKAGES := clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test test-asan windows test-windows fuzz install package package-windows \
+.PHONY: run test test-asan windows test-windows fuzz bench install package package-windows \
   deps format format-check clean
 
 run: deps
@@ -50,6 +50,12 @@ fuzz: deps
 	mkdir -p build/fuzz/corpus
 	build/fuzz/census_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus
+
+# census against awk and the floor; see the README's performance section.
+BENCH_LINES ?= 1000000
+BENCH_RUNS ?= 5
+bench: deps
+	RUNS=$(BENCH_RUNS) bench/run $(BENCH_LINES)
 
 # Installs census, its manual page and README under PREFIX (default /usr/local).
 PREFIX ?= /usr/local

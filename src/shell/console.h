@@ -5,8 +5,8 @@
 // here until it is flushed, so a line reaches the output stream in one write.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <istream>
 #include <optional>
 #include <ostream>
@@ -29,7 +29,7 @@ class Console {
   // Writes text or a number (plain decimal) onto the current line, unflushed.
   // A fixed line is simply text that carries its own "\n".
   Console& operator<<(std::string_view text) {
-    std::memcpy(reserve(text.size()), text.data(), text.size());
+    std::copy(text.begin(), text.end(), reserve(text.size()));
     used_ += text.size();
     return *this;
   }
