@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 
+#include "population/state_lists.h"
 #include "shell/console.h"
 
 namespace census {
@@ -13,7 +14,7 @@ namespace census {
 // Sums of every row listed so far in the run, in figure order (total, male,
 // female, youth). 64 bits wide, so that no sum of 32-bit figures wraps.
 struct RunningTotals {
-  std::array<std::int64_t, 4> sums{};
+  std::array<std::int64_t, kFigureCount> sums{};
 };
 
 // Writes a line holding one blank; then for each record of the option's
