@@ -2,16 +2,7 @@
 
 #include <charconv>
 
-#include "shell/decimal.h"
-
 namespace census {
-
-Console& Console::operator<<(std::int64_t number) {
-  char* digits = reserve(kMaxDecimalLength);
-  used_ += static_cast<std::size_t>(std::to_chars(digits, digits + kMaxDecimalLength, number).ptr -
-                                    digits);
-  return *this;
-}
 
 Console& Console::operator<<(EndLine) {
   *this << "\n";

@@ -6,12 +6,15 @@
 #pragma once
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 #include <istream>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+
+#include "shell/decimal.h"
 
 namespace census {
 
@@ -33,7 +36,8 @@ class Console {
     used_ += text.size();
     return *this;
   }
-  Console& operator<<(std::int64_t number);
+  Console& operator<<(std::int32_t number) { return appendNumber(number); }
+  Console& operator<<(std::int64_t number) { return appendNumber(number); }
   Console& operator<<(EndLine);
 
   // Hands everything written so far to the output stream and flushes it.
@@ -46,6 +50,14 @@ class Console {
   std::optional<std::string> readWord();
 
  private:
+  template <typename Integer>
+  Console& appendNumber(Integer number) {
+    char* digits = reserve(kMaxDecimalLength);
+    used_ += static_cast<std::size_t>(
+        std::to_chars(digits, digits + kMaxDecimalLength, number).ptr - digits);
+    return *this;
+  }
+
   // Room for size more bytes after the pending text; listings write long
   // runs of short pieces, so this stays inline and cheap.
   char* reserve(std::size_t size) {
