@@ -12,12 +12,15 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 FUZZ_PACKAGES := clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 
-.PHONY: run test test-asan windows test-windows fuzz bench install package package-windows \
+.PHONY: census run test test-asan windows test-windows fuzz bench install package package-windows \
   deps format format-check clean
 
-run: deps
+# build/default/census alone, without the tests.
+census: deps
 	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset default --target census -j2
+
+run: census
 	./build/default/census
 
 test: deps
@@ -59,15 +62,11 @@ bench: deps
 
 # Installs census, its manual page and README under PREFIX (default /usr/local).
 PREFIX ?= /usr/local
-install: deps
-	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
-	cmake --build --preset default --target census -j2
+install: census
 	cmake --install build/default --prefix $(PREFIX) --strip
 
 # build/default/census_<version>_<arch>.deb
-package: deps
-	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
-	cmake --build --preset default --target census -j2
+package: census
 	cd build/default && cpack -G DEB
 
 # build/windows/census-<version>-windows-x86_64.zip

@@ -1,6 +1,7 @@
 # Cross-compiles census.exe for 64-bit Windows with MinGW-w64 (Debian
-# package g++-mingw-w64-x86-64, its posix thread flavour). Everything links statically, so the .exe
-# needs no MinGW DLL beside it; tests run under Wine.
+# package g++-mingw-w64-x86-64-posix: the thread flavour GoogleTest needs).
+# Everything links statically, so the .exe needs no MinGW DLL beside it;
+# tests run under Wine.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR x86_64)
 set(CMAKE_C_COMPILER x86_64-w64-mingw32-gcc-posix)

@@ -47,8 +47,8 @@ const std::string kClosingRule = std::string(124, '*') + " !!!\n";
 // What stands between the values of a row: before column 1 its gap, then
 // each column's suffix joined to the next column's gap, and the last suffix.
 // Joined once here, since a listing may write millions of rows.
-const std::array<std::string, 17> kRowSeparators = [] {
-  std::array<std::string, 17> separators;
+const std::array<std::string, kColumnFrames.size() + 1> kRowSeparators = [] {
+  std::array<std::string, kColumnFrames.size() + 1> separators;
   for (std::size_t column = 0; column < kColumnFrames.size(); ++column) {
     separators[column].append(kColumnFrames[column].gap);
     separators[column + 1].append(kColumnFrames[column].suffix);

@@ -12,10 +12,10 @@ namespace census {
 namespace {
 
 std::wstring wide(const std::string& name) {
-  const int length = MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length > 0 ? length : 1), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name.c_str(), -1, result.data(), length);
-  result.resize(result.size() - 1);
+  const int size = static_cast<int>(name.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), size, result.data(), length);
   return result;
 }
 
