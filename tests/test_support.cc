@@ -4,8 +4,8 @@
 #include <random>
 #include <sstream>
 
-#include "shell/credits.h"
-#include "shell/pass_loop.h"
+#include "dialogue/credits.h"
+#include "dialogue/pass_loop.h"
 
 namespace census {
 
@@ -29,7 +29,9 @@ void InWorkDir::TearDown() {
 std::string InWorkDir::runSession(const std::string& input) {
   std::istringstream in(input);
   std::ostringstream out;
-  EXPECT_EQ(runCensus(in, out, platform), 0);
+  std::ostringstream errors;
+  EXPECT_EQ(runCensus(in, out, errors, platform), 0);
+  last_errors_ = errors.str();
   return out.str();
 }
 

@@ -9,14 +9,18 @@
 #include <string>
 #include <vector>
 
-#include "shell/platform.h"
+#include "os/platform.h"
 
 namespace census {
 
 class FakePlatform final : public Platform {
  public:
   void waitForKey() override { calls.push_back("key"); }
-  void runCommand(const char* command) override { calls.push_back(command); }
+  // Noted as the commands the program's home platform hands to its
+  // command interpreter.
+  void clearScreen() override { calls.push_back("cls"); }
+  void openFile(const char* file_name) override { calls.push_back(file_name); }
+  void startCalculator() override { calls.push_back("calc.exe"); }
 
   std::vector<std::string> calls;
 };
@@ -29,12 +33,15 @@ class InWorkDir : public ::testing::Test {
 
   // Runs the whole program on this input; returns everything it wrote.
   std::string runSession(const std::string& input);
+  // What the last session wrote on its error stream.
+  const std::string& lastErrors() const { return last_errors_; }
 
   FakePlatform platform;
 
  private:
   std::filesystem::path previous_dir_;
   std::filesystem::path work_dir_;
+  std::string last_errors_;
 };
 
 void writeFile(const std::string& name, const std::string& content);

@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # census on a real terminal, inside tmux: the final key wait reads one key
 # from the terminal without echo, even with standard input redirected, and
-# leaves the terminal settings as it found them, also after Ctrl-C; option 9
-# clears the screen.
+# leaves the terminal settings as it found them, also after Ctrl-C; after
+# the key the shell's prompt starts on a line of its own, and nothing of a
+# key that sends several bytes is left for the shell; option 9 clears the
+# screen.
 source "$(dirname "$0")/lib.sh"
 command -v tmux >/dev/null || fail "tmux is not installed"
 export TERM=${TERM:-xterm}
@@ -36,7 +38,8 @@ stty -g >before
 "$CENSUS" <"\$1"
 echo \$? >status
 stty -g >after
-printf END
+IFS= read -r -t 0.5 -n 20 left || true
+printf 'END[%s]' "\$left"
 sleep 600
 SCRIPT
 
@@ -54,10 +57,31 @@ sleep 0.5
 [ ! -e status ] || fail "census did not wait for a key"
 tmx send-keys -t "$SESSION" x
 wait_for "END"
-screen | grep -qx "Press any key to continue...END" || fail "the key was echoed: $(screen | tail -3)"
+screen | grep -qx "Press any key to continue..." || fail "the key was echoed: $(screen | tail -3)"
+screen | grep -qx "END\[\]" || fail "no line of its own after the key: $(screen | tail -3)"
 [ "$(cat status)" = 0 ] || fail "exit status $(cat status)"
 cmp -s before after || fail "terminal settings changed: $(cat before) -> $(cat after)"
 echo "key wait: one key, no echo, settings kept, with standard input from a file"
+
+start quit.in
+tmx send-keys -t "$SESSION" Up
+wait_for "END"
+screen | grep -qx "END\[\]" || fail "an arrow key left bytes for the shell: $(screen | tail -2)"
+echo "key wait: an arrow key is taken whole"
+
+# Where standard output is not the terminal, no one sees the prompt: no wait.
+cat >redirected.sh <<SCRIPT
+"$CENSUS" <"\$1" >out.txt
+echo \$? >status
+printf END
+sleep 600
+SCRIPT
+RUNS=$((RUNS + 1))
+rm -f status
+tmx new-session -d -s "$SESSION" -x 220 -y 60 "bash redirected.sh quit.in"
+wait_for "END"
+[ "$(cat status)" = 0 ] || fail "exit status $(cat status) with output redirected"
+echo "output not a terminal: no key wait"
 
 start quit.in
 tmx send-keys -t "$SESSION" C-c

@@ -19,11 +19,11 @@
 #include <string_view>
 #include <vector>
 
-#include "facility/facility_record.h"
-#include "population/population_file.h"
-#include "shell/data_file.h"
-#include "shell/decimal.h"
-#include "shell/pass_loop.h"
+#include "base/decimal.h"
+#include "base/line_fields.h"
+#include "dialogue/pass_loop.h"
+#include "records/facility_file.h"
+#include "records/population_file.h"
 
 namespace census {
 namespace {
@@ -34,7 +34,9 @@ constexpr std::string_view kDataFiles[] = {"datas.dat", "Loc-datas.dat", "Loc-da
 class SilentPlatform final : public Platform {
  public:
   void waitForKey() override {}
-  void runCommand(const char*) override {}
+  void clearScreen() override {}
+  void openFile(const char*) override {}
+  void startCalculator() override {}
 };
 
 void require(bool holds, const char* what) {
@@ -127,8 +129,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   std::istringstream in{std::string(parts[0])};
   std::ostringstream out;
+  std::ostringstream errors;
   SilentPlatform platform;
-  runCensus(in, out, platform);
+  runCensus(in, out, errors, platform);
 
   // Every word read writes at most a few lines, and every listing writes at
   // most one row of bounded length per line of its file, once per pass.
@@ -136,8 +139,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   require(out.str().size() <= 8192 + 2048 * (stdin_bytes + 1) * (file_bytes + 1),
           "output bounded by the input");
 
-  for (const int entry_option : {2, 4, 6}) {
-    const StateList& list = stateListForOption(entry_option);
+  for (const StateList& list : stateLists()) {
     const std::size_t index = static_cast<std::size_t>(list.number - 1);
     const std::string after = contentOf(list.file_name);
     if (fs::exists(list.file_name) && after != before[index]) checkPopulationFile(list, after);

@@ -1,0 +1,94 @@
+#include "app/command_line.h"
+
+#include <CLI/CLI.hpp>
+#include <algorithm>
+#include <array>
+#include <functional>
+
+#include "dialogue/pass_loop.h"
+
+namespace census {
+namespace {
+
+constexpr std::string_view kVersionText = "census " CENSUS_VERSION
+                                          "\n"
+                                          "Copyright (c) 2026 the census authors\n"
+                                          "License: MIT";
+
+constexpr std::string_view kHelpFooter =
+    "With no command, census runs the dialogue: it asks for a number (-1 quits)\n"
+    "and an option code from 1 to 10 at each pass; 'man census' lists the codes.\n"
+    "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
+    "Report problems to the census authors <census@packages.debian.org>.";
+
+// The settings of every command; each reads only its own.
+struct CommandSettings {};
+
+struct Streams {
+  std::istream& in;
+  std::ostream& out;
+  std::ostream& errors;
+};
+
+// One command of the command line: a name, a line of help, its options, and
+// what it runs once the whole command line has been read.
+struct Command {
+  const char* name;
+  const char* help;
+  void (*addOptions)(CLI::App& command, CommandSettings& settings);
+  int (*run)(const CommandSettings& settings, Streams& streams);
+};
+
+constexpr std::array<Command, 0> kCommands = {};
+
+int usageError(std::ostream& errors, const std::string& problem) {
+  errors << "census: " << problem << "\nRun 'census --help' for more information.\n";
+  return kExitUsage;
+}
+
+}  // namespace
+
+int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
+                   std::ostream& errors, Platform& platform) {
+  CLI::App app{"census: record and review population figures of Nigerian states.", "census"};
+  app.footer(std::string(kHelpFooter));
+  app.set_version_flag("--version", std::string(kVersionText));
+  std::string directory;
+  app.add_option("-C", directory, "Run as if started in DIR: read and save every file there")
+      ->type_name("DIR");
+  app.require_subcommand(0, 1);
+  CommandSettings settings;
+  std::vector<std::pair<CLI::App*, const Command*>> commands;
+  for (const Command& command : kCommands) {
+    CLI::App* sub = app.add_subcommand(command.name, command.help);
+    command.addOptions(*sub, settings);
+    commands.emplace_back(sub, &command);
+  }
+
+  // CLI11 takes the arguments last first.
+  std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+  try {
+    app.parse(reversed);
+  } catch (const CLI::ParseError& error) {
+    if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
+      app.exit(error, out, errors);
+      return kExitSuccess;
+    }
+    return usageError(errors, error.what());
+  }
+
+  if (!directory.empty()) {
+    std::string reason;
+    if (!changeDirectory(directory, &reason)) {
+      errors << "census: cannot change to directory '" << directory << "': " << reason << "\n";
+      return kExitUsage;
+    }
+  }
+  Streams streams{in, out, errors};
+  for (const auto& [sub, command] : commands) {
+    if (sub->parsed()) return command->run(settings, streams);
+  }
+  return runCensus(in, out, errors, platform);
+}
+
+}  // namespace census

@@ -1,0 +1,17 @@
+// census: records and reviews population figures of Nigerian states.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "app/command_line.h"
+
+int main(int argc, char** argv) {
+  census::guardStandardStreams();
+  // The console gathers each line itself and flushes it at its end, so the
+  // stream needs no buffer of its own: every flush becomes one write.
+  std::ios::sync_with_stdio(false);
+  std::cout.rdbuf()->pubsetbuf(nullptr, 0);
+  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const auto platform = census::makeSystemPlatform();
+  return census::runCommandLine(arguments, std::cin, std::cout, std::cerr, *platform);
+}

@@ -1,0 +1,54 @@
+// What the program needs from the machine it runs on, besides its standard
+// streams and its files: a key press read without echo, a screen to clear,
+// a file to open and a calculator to start, and the working directory. One
+// implementation per platform is linked in.
+#pragma once
+
+#include <memory>
+#include <string>
+
+namespace census {
+
+class Platform {
+ public:
+  virtual ~Platform() = default;
+
+  // Waits for one key press on the console keyboard, without echo, and then
+  // moves the terminal to a new line, so what comes after starts on a line
+  // of its own. A key that sends several bytes (an arrow) is taken whole.
+  // Reads the keyboard itself, not standard input; returns at once where no
+  // one can see the prompt: standard output is not a terminal, or the run
+  // has no console to read a key from.
+  virtual void waitForKey() = 0;
+
+  // Clears the terminal screen; does nothing where standard output is not
+  // a terminal that can be cleared.
+  virtual void clearScreen() = 0;
+
+  // Opens a file of the working directory with the desktop's program for
+  // it, and returns once that request has been dealt with. Nothing is
+  // reported if there is no such program.
+  virtual void openFile(const char* file_name) = 0;
+
+  // Starts the desktop calculator, without waiting for it. Nothing is
+  // reported if there is none.
+  virtual void startCalculator() = 0;
+};
+
+// The platform this program was built for.
+std::unique_ptr<Platform> makeSystemPlatform();
+
+// Makes dir the working directory. Returns false with *reason set ("No such
+// file or directory") where it cannot.
+bool changeDirectory(const std::string& dir, std::string* reason);
+
+// Makes sure the three standard descriptors are taken, so that no file the
+// program opens can become its standard output; one that was closed stays
+// unusable, and writing to it fails as it would have.
+void guardStandardStreams();
+
+// Writes standard output byte for byte, without line-end translation, for
+// output whose line ends are fixed by its format (CSV, HTML).
+void useBinaryStandardStreams();
+
+}  // namespace census

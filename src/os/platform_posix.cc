@@ -1,0 +1,168 @@
+// POSIX: the key is read from the controlling terminal in raw mode, and the
+// console commands of the program's home platform, which do not exist here,
+// are mapped to their nearest equivalents, each spawned without a shell.
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <string_view>
+
+#include "os/platform.h"
+#include "os/text_file.h"
+
+extern char** environ;
+
+namespace census {
+namespace {
+
+// The terminal whose settings the key wait changed, for the signal handler.
+int g_tty_fd = -1;
+termios g_saved_settings;
+
+constexpr std::array kRestoredSignals = {SIGINT, SIGTERM, SIGHUP};
+
+void restoreTerminalAndReraise(int signal_number) {
+  tcsetattr(g_tty_fd, TCSANOW, &g_saved_settings);
+  ::signal(signal_number, SIG_DFL);
+  ::raise(signal_number);
+}
+
+bool isExecutableOnPath(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  if (path == nullptr) return false;
+  std::string_view rest = path;
+  while (!rest.empty()) {
+    const std::size_t colon = rest.find(':');
+    const std::string_view dir = rest.substr(0, colon);
+    rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
+    // An empty entry means the current directory.
+    const std::string candidate = std::string(dir.empty() ? "." : dir) + "/" + name;
+    struct stat info {};
+    if (::stat(candidate.c_str(), &info) == 0 && S_ISREG(info.st_mode) &&
+        ::access(candidate.c_str(), X_OK) == 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+// Starts a program found on the PATH; with wait, returns once it has ended.
+void spawn(const std::string& program, const char* argument, bool wait) {
+  std::string program_copy = program;
+  std::string argument_copy = argument == nullptr ? "" : argument;
+  char* argv[] = {program_copy.data(), argument == nullptr ? nullptr : argument_copy.data(),
+                  nullptr};
+  pid_t child = 0;
+  if (posix_spawnp(&child, program.c_str(), nullptr, nullptr, argv, environ) != 0) return;
+  if (wait) {
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0 && errno == EINTR) {
+    }
+  }
+}
+
+// Collects calculators that have closed since, so none lingers as a zombie.
+void reapStartedPrograms() {
+  while (::waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
+}
+
+// Reads one key in raw mode; the terminal's settings come back afterwards,
+// also when a signal ends the run during the wait.
+void readKey(int tty) {
+  g_tty_fd = tty;
+  struct sigaction restore {};
+  restore.sa_handler = restoreTerminalAndReraise;
+  std::array<struct sigaction, kRestoredSignals.size()> previous{};
+  for (std::size_t i = 0; i < kRestoredSignals.size(); ++i) {
+    sigaction(kRestoredSignals[i], &restore, &previous[i]);
+  }
+  termios raw = g_saved_settings;
+  raw.c_lflag &= ~static_cast<tcflag_t>(ICANON | ECHO);
+  raw.c_cc[VMIN] = 1;
+  raw.c_cc[VTIME] = 0;
+  tcsetattr(tty, TCSANOW, &raw);
+  char key = 0;
+  while (::read(tty, &key, 1) < 0 && errno == EINTR) {
+  }
+  // The rest of a key that sends several bytes (an arrow: ESC [ A) has
+  // arrived with its first byte; it is dropped, not left for the shell.
+  tcflush(tty, TCIFLUSH);
+  tcsetattr(tty, TCSANOW, &g_saved_settings);
+  for (std::size_t i = 0; i < kRestoredSignals.size(); ++i) {
+    sigaction(kRestoredSignals[i], &previous[i], nullptr);
+  }
+  g_tty_fd = -1;
+}
+
+class PosixPlatform final : public Platform {
+ public:
+  void waitForKey() override {
+    if (::isatty(STDOUT_FILENO) == 0) return;
+    const int tty = ::open("/dev/tty", O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (tty < 0) return;
+    if (tcgetattr(tty, &g_saved_settings) == 0) {
+      readKey(tty);
+      while (::write(tty, "\n", 1) < 0 && errno == EINTR) {
+      }
+    }
+    ::close(tty);
+  }
+
+  void clearScreen() override {
+    reapStartedPrograms();
+    if (::isatty(STDOUT_FILENO) == 0) return;
+    std::fputs("\x1b[H\x1b[2J\x1b[3J", stdout);
+    std::fflush(stdout);
+  }
+
+  void openFile(const char* file_name) override {
+    reapStartedPrograms();
+    if (isExecutableOnPath("xdg-open")) spawn("xdg-open", file_name, true);
+  }
+
+  // A windowed calculator is started, not waited for, as a console does.
+  void startCalculator() override {
+    reapStartedPrograms();
+    constexpr std::array kCalculators = {"gnome-calculator", "kcalc", "galculator", "xcalc"};
+    for (const char* calculator : kCalculators) {
+      if (isExecutableOnPath(calculator)) {
+        spawn(calculator, nullptr, false);
+        return;
+      }
+    }
+  }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
+
+bool changeDirectory(const std::string& dir, std::string* reason) {
+  if (::chdir(dir.c_str()) == 0) return true;
+  *reason = errorText(errno);
+  return false;
+}
+
+void guardStandardStreams() {
+  for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
+    if (::fcntl(fd, F_GETFD) >= 0 || errno != EBADF) continue;
+    // Standard input may read from /dev/null; the output descriptors get it
+    // read-only, so a write to them still fails as on a closed descriptor.
+    const int opened = ::open("/dev/null", O_RDONLY);
+    if (opened >= 0 && opened != fd) ::close(opened);
+  }
+}
+
+void useBinaryStandardStreams() {}
+
+}  // namespace census

@@ -1,0 +1,71 @@
+// Windows: the key is read from the console keyboard with _getch, and the
+// fixed command strings of each request go to the system command
+// interpreter unchanged.
+#include <conio.h>
+#include <direct.h>
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+
+#include "os/platform.h"
+#include "os/text_file.h"
+
+namespace census {
+namespace {
+
+// Whether a console device of this name can be opened as a console.
+bool isConsole(const wchar_t* device) {
+  const HANDLE console =
+      CreateFileW(device, GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
+  if (console == INVALID_HANDLE_VALUE) return false;
+  DWORD mode = 0;
+  const bool is_console = GetConsoleMode(console, &mode) != 0;
+  CloseHandle(console);
+  return is_console;
+}
+
+bool standardOutputIsConsole() {
+  DWORD mode = 0;
+  return GetConsoleMode(GetStdHandle(STD_OUTPUT_HANDLE), &mode) != 0;
+}
+
+class WindowsPlatform final : public Platform {
+ public:
+  void waitForKey() override {
+    if (!standardOutputIsConsole() || !isConsole(L"CONIN$")) return;
+    // Arrows and function keys come as two codes: a 0 or 0xE0 first.
+    const int key = _getch();
+    if (key == 0 || key == 0xE0) _getch();
+    std::fputs("\n", stdout);
+    std::fflush(stdout);
+  }
+
+  // The one place the program calls the interpreter, with constant strings.
+  void clearScreen() override { std::system("cls"); }
+  void openFile(const char* file_name) override { std::system(file_name); }
+  void startCalculator() override { std::system("calc.exe"); }
+};
+
+}  // namespace
+
+std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
+
+bool changeDirectory(const std::string& dir, std::string* reason) {
+  if (_chdir(dir.c_str()) == 0) return true;
+  *reason = errorText(errno);
+  return false;
+}
+
+void guardStandardStreams() {}
+
+void useBinaryStandardStreams() {
+  _setmode(_fileno(stdout), _O_BINARY);
+  _setmode(_fileno(stdin), _O_BINARY);
+}
+
+}  // namespace census

@@ -1,0 +1,13 @@
+#include "records/census_grid_file.h"
+
+namespace census {
+
+CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns) {
+  LineFields fields(line);
+  CensusGridLine result;
+  result.reading = readIntegers(fields, result.row, columns);
+  if (result.reading.problem == FieldProblem::kNone) result.trailing = fields.rest();
+  return result;
+}
+
+}  // namespace census

@@ -1,0 +1,25 @@
+#include "records/facility_file.h"
+
+namespace census {
+
+const std::array<std::string_view, kFacilityAnswerCount> kFacilityCaptions = {
+    "----> The State Where You Are Using This Product(Application-Program) Is Being Used :: ",
+    "----> One Family Healthcare Planning Facility In This Region(State) :: ",
+    "----> Another(A Registered) Healthcare Facility In The Same Region With Few Distance Apart "
+    ":: ",
+    "----> A Near By Park(Recreation Facility) 'Located 10-20 Km' Away For One Of The Options "
+    "Above :: ",
+    "----> A State Owned Facility(Office-Building) In The State Where The Information Was Givesn "
+    ":: ",
+    "----> Date Information(Record) Was Provided(Given) At The Prompt :: ",
+};
+
+std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCount>& answers) {
+  std::string content;
+  for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
+    content.append(kFacilityCaptions[i]).append(answers[i]).push_back('\n');
+  }
+  return content;
+}
+
+}  // namespace census
