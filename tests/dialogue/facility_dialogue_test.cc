@@ -1,6 +1,9 @@
 #include "dialogue/facility_dialogue.h"
 
+#include <cerrno>
 #include <sstream>
+
+#include "os/text_file.h"
 
 #include "test_support.h"
 
@@ -16,6 +19,7 @@ class FacilityRecord : public InWorkDir {
     Console console(in, out, errors);
     enterFacilityRecord(console);
     console.flush();
+    errors_said = errors.str();
     // What the next read of the run would take.
     std::string rest;
     std::getline(in, rest, '\0');
@@ -33,7 +37,8 @@ class FacilityRecord : public InWorkDir {
     return out.str();
   }
 
-  std::string left_over;
+  std::string left_over;  // what the next read of the run would take
+  std::string errors_said;  // what the last entry wrote on its error stream
 };
 
 const std::string kPrompts =

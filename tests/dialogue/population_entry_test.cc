@@ -2,7 +2,10 @@
 
 #include <sys/stat.h>
 
+#include <cerrno>
 #include <sstream>
+
+#include "os/text_file.h"
 
 #include "test_support.h"
 
@@ -19,10 +22,12 @@ class PopulationEntry : public InWorkDir {
     Console console(in, out, errors);
     enterPopulation(stateList(option_code / 2), console, table);
     console.flush();
+    errors_said = errors.str();
     return out.str();
   }
 
   FigureTable table{};
+  std::string errors_said;  // what the last entry wrote on its error stream
 };
 
 // count answers 1, 2, 3, ... separated by sep.
@@ -128,6 +133,7 @@ TEST_F(PopulationEntry, AFailedSaveSaysSoAndKeepsWhatStoodThere) {
   writeFile("Loc-datas0.dat/inside", "kept");
   const std::string output = enter(6, numbers(16, " "));
   EXPECT_TRUE(output.ends_with("Population Is :: 13\nUnable to open file\n")) << output;
+  EXPECT_EQ(errors_said, "census: cannot save Loc-datas0.dat: " + errorText(EISDIR) + "\n");
   EXPECT_EQ(readFile("Loc-datas0.dat/inside"), "kept");
   EXPECT_FALSE(fileExists("Loc-datas0.dat.tmp"));
 }

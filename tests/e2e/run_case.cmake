@@ -4,12 +4,15 @@
 #   cmake -DCENSUS=<binary> -DCASE_DIR=<case> -DWORK_DIR=<scratch>
 #         [-DLAUNCHER=<program run in front, ;-list>] [-DCRLF=ON] -P run_case.cmake
 #
-# A case folder holds "input" (standard input), "output" (the expected
-# transcript), and optionally "before/" (files in the working directory at
-# the start) and "after/" (every file expected there at the end; without it,
-# the files must be those of "before/"). With CRLF, the program's line ends
-# are "\r\n" in its output and in the files it writes, and nothing else may
-# differ.
+# A case folder holds "output" (the expected standard output), and
+# optionally "input" (standard input; none is empty), "args" (the command
+# line, one argument a line), "status" (the exit status; 0 without it),
+# "errors" (the expected standard error; without it, standard error is not
+# looked at), "before/" (files in the working directory at the start) and
+# "after/" (every file expected there at the end; without it, the files must
+# be those of "before/"). With CRLF, the program's line ends are "\r\n" in its
+# output and in the files it writes, and nothing else may differ; a case
+# whose bytes are fixed on every platform has a file "binary" beside them.
 
 function(expect_same_bytes what expected_file actual_file crlf)
   file(READ "${expected_file}" expected HEX)
@@ -32,17 +35,40 @@ if(EXISTS "${CASE_DIR}/before")
   file(COPY "${CASE_DIR}/before/" DESTINATION "${WORK_DIR}/run")
 endif()
 
+set(input "${CASE_DIR}/input")
+if(NOT EXISTS "${input}")
+  set(input "${WORK_DIR}/empty-input")
+  file(WRITE "${input}" "")
+endif()
+set(arguments "")
+if(EXISTS "${CASE_DIR}/args")
+  file(STRINGS "${CASE_DIR}/args" arguments)
+endif()
+set(expected_status 0)
+if(EXISTS "${CASE_DIR}/status")
+  file(STRINGS "${CASE_DIR}/status" expected_status)
+endif()
+set(output_crlf ${CRLF})
+if(EXISTS "${CASE_DIR}/binary")
+  set(output_crlf OFF)
+endif()
+
 execute_process(
-  COMMAND ${LAUNCHER} "${CENSUS}"
+  COMMAND ${LAUNCHER} "${CENSUS}" ${arguments}
   WORKING_DIRECTORY "${WORK_DIR}/run"
-  INPUT_FILE "${CASE_DIR}/input"
+  INPUT_FILE "${input}"
   OUTPUT_FILE "${WORK_DIR}/output"
+  ERROR_FILE "${WORK_DIR}/errors"
   RESULT_VARIABLE status
   TIMEOUT 60)
-if(NOT status STREQUAL "0")
-  message(FATAL_ERROR "census ended with ${status}, not 0")
+if(NOT status STREQUAL expected_status)
+  file(READ "${WORK_DIR}/errors" errors)
+  message(FATAL_ERROR "census ended with ${status}, not ${expected_status}; it said:\n${errors}")
 endif()
-expect_same_bytes("The transcript" "${CASE_DIR}/output" "${WORK_DIR}/output" "${CRLF}")
+expect_same_bytes("The output" "${CASE_DIR}/output" "${WORK_DIR}/output" "${output_crlf}")
+if(EXISTS "${CASE_DIR}/errors")
+  expect_same_bytes("The error output" "${CASE_DIR}/errors" "${WORK_DIR}/errors" "${CRLF}")
+endif()
 
 if(EXISTS "${CASE_DIR}/after")
   set(expected_dir "${CASE_DIR}/after")
@@ -58,7 +84,7 @@ if(NOT expected_files STREQUAL actual_files)
 endif()
 foreach(name IN LISTS expected_files)
   # Only files the program wrote take the platform's line ends.
-  set(written ${CRLF})
+  set(written ${output_crlf})
   if(EXISTS "${CASE_DIR}/before/${name}")
     file(READ "${CASE_DIR}/before/${name}" before HEX)
     file(READ "${expected_dir}/${name}" after HEX)
