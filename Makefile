@@ -3,7 +3,10 @@
 #   make test   builds census and runs every test
 # Both install the build tools they need first when they are missing.
 
-BUILD_PACKAGES := cmake g++ make libgtest-dev util-linux tmux time mandoc
+# What building census needs; the tests need the rest.
+RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev
+BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes
+VERSION := $(shell grep -m1 -o 'census VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)
 
@@ -13,10 +16,10 @@ FUZZ_PACKAGES := clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 
 .PHONY: census run test test-asan windows test-windows fuzz bench install package package-windows \
-  deps format format-check clean
+  run-deps deps format format-check clean
 
-# build/default/census alone, without the tests.
-census: deps
+# build/default/census alone, without the tests or what they need.
+census: run-deps
 	cmake --preset default $(CONFIGURE_FLAGS) >/dev/null
 	cmake --build --preset default --target census -j2
 
@@ -65,14 +68,21 @@ PREFIX ?= /usr/local
 install: census
 	cmake --install build/default --prefix $(PREFIX) --strip
 
-# build/default/census_<version>_<arch>.deb
+# build/default/census_<version>_<arch>.deb, checked with lintian: no error
+# and no warning.
 package: census
+	@tools/install-deps dpkg-dev lintian
+	cmake --build --preset default --target compressed_docs
 	cd build/default && cpack -G DEB
+	lintian --allow-root --fail-on error,warning build/default/census_$(VERSION)_amd64.deb
 
 # build/windows/census-<version>-windows-x86_64.zip
 package-windows: windows
 	cmake --build --preset windows --target census manual_text -j2
 	cd build/windows && cpack -G ZIP
+
+run-deps:
+	@tools/install-deps $(RUN_PACKAGES)
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)

@@ -1,5 +1,6 @@
 # Installing census and packing it: a .deb on Linux, a .zip on Windows.
-# Linux:   bin/census, share/man/man1/census.1, share/doc/census/README.md
+# Linux:   bin/census, share/man/man1/census.1.gz, and in share/doc/census/
+#          README.md, copyright, changelog.gz and examples/
 # Windows: census.exe, README.md and the manual as plain text, side by side.
 find_program(MANDOC mandoc)
 
@@ -20,21 +21,38 @@ if(WIN32)
   set(CPACK_SYSTEM_NAME windows-x86_64)
 else()
   include(GNUInstallDirs)
+  # Debian wants the manual and the changelog compressed, without a time
+  # stamp in the gzip header (-n), so that builds are reproducible.
+  set(compressed ${CMAKE_BINARY_DIR}/compressed)
+  add_custom_command(
+    OUTPUT ${compressed}/census.1.gz ${compressed}/changelog.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${compressed}
+    COMMAND sh -c "gzip -9n < '${CMAKE_SOURCE_DIR}/doc/census.1' > '${compressed}/census.1.gz'"
+    COMMAND sh -c "gzip -9n < '${CMAKE_SOURCE_DIR}/cmake/debian/changelog' > '${compressed}/changelog.gz'"
+    DEPENDS doc/census.1 cmake/debian/changelog
+    VERBATIM)
+  add_custom_target(compressed_docs ALL DEPENDS ${compressed}/census.1.gz ${compressed}/changelog.gz)
   install(TARGETS census DESTINATION ${CMAKE_INSTALL_BINDIR})
-  install(FILES doc/census.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-  install(FILES README.md DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES ${compressed}/census.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES README.md cmake/debian/copyright ${compressed}/changelog.gz
+          DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  install(FILES examples/README.md examples/cens-stat.dat DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
   set(CPACK_GENERATOR DEB)
   set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION utils)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libstdc++6, libgcc-s1")
+  set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+  set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+  set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
+      OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 endif()
 
 set(CPACK_PACKAGE_NAME census)
-set(CPACK_PACKAGE_VENDOR "census")
-set(CPACK_PACKAGE_CONTACT "census maintainers <census@localhost>")
-set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Record and review population figures of Nigerian states")
-set(CPACK_PACKAGE_DESCRIPTION "An interactive console program with which one operator \
-enters, saves and lists the population figures of Nigerian states, kept in plain text files.")
+set(CPACK_PACKAGE_VENDOR "the census authors")
+set(CPACK_PACKAGE_CONTACT "census authors <census@example.org>")
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "population figures of Nigerian states")
+set(CPACK_PACKAGE_DESCRIPTION "An interactive console program with which one operator enters,
+saves and lists the population figures of Nigerian states, kept in plain
+text files in the working directory.")
 set(CPACK_STRIP_FILES ON)
 include(CPack)

@@ -19,7 +19,7 @@ constexpr std::string_view kHelpFooter =
     "With no command, census runs the dialogue: it asks for a number (-1 quits)\n"
     "and an option code from 1 to 10 at each pass; 'man census' lists the codes.\n"
     "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
-    "Report problems to the census authors <census@packages.debian.org>.";
+    "Report problems to the census authors <census@example.org>.";
 
 // The settings of every command; each reads only its own.
 struct CommandSettings {};

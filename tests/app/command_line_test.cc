@@ -5,7 +5,6 @@
 #include <sstream>
 
 #include "os/text_file.h"
-
 #include "test_support.h"
 
 namespace census {
@@ -31,11 +30,8 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongOnStandardErrorAndTouchNothing) {
     std::string problem;
   };
   const Case cases[] = {
-      {{"--bogus"}, "--bogus"},
-      {{"frobnicate"}, "frobnicate"},
-      {{"-C"}, "-C"},
-      {{"-1"}, "-1"},
-      {{"-C", ".", "surplus"}, "surplus"},
+      {{"--bogus"}, "--bogus"}, {{"frobnicate"}, "frobnicate"},      {{"-C"}, "-C"},
+      {{"-1"}, "-1"},           {{"-C", ".", "surplus"}, "surplus"},
   };
   writeFile("datas.dat", "Oyo 1 2 3 4\n");
   for (const Case& c : cases) {
@@ -73,7 +69,8 @@ TEST_F(CommandLine, DirectoryOptionRunsTheDialogueThere) {
   EXPECT_EQ(platform.calls, std::vector<std::string>{"key"});
 
   EXPECT_EQ(run({"-C", "missing"}), kExitUsage);
-  EXPECT_EQ(errors.str(), "census: cannot change to directory 'missing': " + errorText(ENOENT) + "\n");
+  EXPECT_EQ(errors.str(),
+            "census: cannot change to directory 'missing': " + errorText(ENOENT) + "\n");
   EXPECT_EQ(out.str(), "");
 }
 

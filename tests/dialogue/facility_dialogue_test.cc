@@ -4,7 +4,6 @@
 #include <sstream>
 
 #include "os/text_file.h"
-
 #include "test_support.h"
 
 namespace census {
@@ -37,7 +36,7 @@ class FacilityRecord : public InWorkDir {
     return out.str();
   }
 
-  std::string left_over;  // what the next read of the run would take
+  std::string left_over;    // what the next read of the run would take
   std::string errors_said;  // what the last entry wrote on its error stream
 };
 

@@ -6,7 +6,6 @@
 #include <sstream>
 
 #include "os/text_file.h"
-
 #include "test_support.h"
 
 namespace census {
