@@ -5,6 +5,7 @@
 #include <array>
 #include <functional>
 
+#include "commands/check.h"
 #include "dialogue/pass_loop.h"
 
 namespace census {
@@ -24,6 +25,8 @@ constexpr std::string_view kHelpFooter =
 // The settings of every command; each reads only its own.
 struct CommandSettings {};
 
+void noOptions(CLI::App&, CommandSettings&) {}
+
 struct Streams {
   std::istream& in;
   std::ostream& out;
@@ -39,7 +42,10 @@ struct Command {
   int (*run)(const CommandSettings& settings, Streams& streams);
 };
 
-constexpr std::array<Command, 0> kCommands = {};
+constexpr std::array kCommands = {
+    Command{"check", "Check the data files and say where each problem is; change nothing",
+            noOptions, [](const CommandSettings&, Streams& s) { return runCheck(s.out); }},
+};
 
 int usageError(std::ostream& errors, const std::string& problem) {
   errors << "census: " << problem << "\nRun 'census --help' for more information.\n";

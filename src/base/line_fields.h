@@ -28,6 +28,15 @@ struct WordSpot {
   std::string_view word;
 };
 
+// How the integers of a line read, and where and why reading stopped.
+struct IntegerReading {
+  std::size_t read = 0;                        // integers read before the first failure
+  FieldProblem problem = FieldProblem::kNone;  // why reading stopped early
+  WordSpot stop;          // the word in which it stopped (empty at the end of the line)
+  bool all_whole = true;  // every integer read was a whole word: no "12abc", no "1,200"
+  WordSpot first_part;    // the first word that was not read whole, where all_whole is false
+};
+
 class LineFields {
  public:
   explicit LineFields(std::string_view line) : line_(line), rest_(line) {}
@@ -59,6 +68,14 @@ class LineFields {
   // Skips white space and returns what is left of the line, with its column.
   WordSpot rest();
 
+  // Reads values.size() integers exactly as as many calls of nextInteger
+  // would, setting values from the first failure on to 0. Where columns is
+  // not null, it gets each integer's column (for those from the failure on,
+  // the failure point's). Listings read millions of lines through this, so
+  // it is one tight loop.
+  // REQUIRES: columns, when given, has room for values.size() entries.
+  IntegerReading readIntegers(std::span<std::int32_t> values, std::size_t* columns = nullptr);
+
  private:
   void skipWhiteSpace();
   std::size_t columnOf(const char* position) const {
@@ -70,22 +87,6 @@ class LineFields {
   const char* last_start_ = nullptr;  // where the last field began, after white space
   FieldProblem problem_ = FieldProblem::kNone;
 };
-
-// How the integers of a line read, and where and why reading stopped.
-struct IntegerReading {
-  std::size_t read = 0;                        // integers read before the first failure
-  FieldProblem problem = FieldProblem::kNone;  // why reading stopped early
-  WordSpot stop;          // the word in which it stopped (empty at the end of the line)
-  bool all_whole = true;  // every integer read was a whole word: no "12abc", no "1,200"
-  WordSpot first_part;    // the first word that was not read whole, where all_whole is false
-};
-
-// Reads values.size() integers as nextInteger does, setting values from the
-// first failure on to 0. Where columns is not null, it gets each integer's
-// column (that of its word's failure point from the failure on).
-// REQUIRES: columns, when given, has room for values.size() entries.
-IntegerReading readIntegers(LineFields& fields, std::span<std::int32_t> values,
-                            std::size_t* columns = nullptr);
 
 // Parses a whole word as an optionally signed ('+' or '-') decimal integer
 // that fits in 32 bits signed. Returns nullopt for anything else

@@ -5,7 +5,7 @@ namespace census {
 CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns) {
   LineFields fields(line);
   CensusGridLine result;
-  result.reading = readIntegers(fields, result.row, columns);
+  result.reading = fields.readIntegers(result.row, columns);
   if (result.reading.problem == FieldProblem::kNone) result.trailing = fields.rest();
   return result;
 }

@@ -29,7 +29,7 @@ PopulationLine readPopulationLine(std::string_view line) {
   result.has_label = !label.empty();
   if (!result.has_label) return result;
   result.label = {fields.lastColumn(), label};
-  result.reading = readIntegers(fields, result.figures, result.columns.data());
+  result.reading = fields.readIntegers(result.figures, result.columns.data());
   if (result.reading.problem == FieldProblem::kNone) result.trailing = fields.rest();
   return result;
 }

@@ -38,5 +38,69 @@ TEST(LineFields, TakesWordsAndIntegersFrontToBack) {
   EXPECT_EQ(empty.nextInteger(), std::nullopt);
 }
 
+TEST(LineFields, ReadsManyIntegersAsOneAtATimeWould) {
+  const std::string_view lines[] = {"1 2 3 4",
+                                    "  10\t20  30 40  ",
+                                    "1 2 3",
+                                    "1 2 3 4 5",
+                                    "1 2 3x 4",
+                                    "12-5 6 7 8",
+                                    "+1 -2 3 4",
+                                    "1 2 2147483648 4",
+                                    "-2147483648 0 0 0",
+                                    "123456789 1234567890 2147483647 0",
+                                    "",
+                                    "a b c d",
+                                    "1,200 3 4 5",
+                                    "1 2 3 \v4",
+                                    "0001 2 3 4"};
+  for (std::string_view line : lines) {
+    LineFields one_at_a_time(line);
+    std::array<std::int32_t, 4> expected{};
+    for (std::int32_t& value : expected) value = one_at_a_time.nextInteger().value_or(0);
+    for (const bool with_columns : {false, true}) {
+      LineFields fields(line);
+      std::array<std::int32_t, 4> values{};
+      std::array<std::size_t, 4> columns{};
+      fields.readIntegers(values, with_columns ? columns.data() : nullptr);
+      EXPECT_EQ(values, expected) << line;
+      EXPECT_EQ(fields.rest().word, one_at_a_time.rest().word) << line;
+    }
+  }
+}
+
+TEST(LineFields, SaysWhereAndWhyReadingStopped) {
+  struct Case {
+    std::string_view line;
+    std::size_t read;
+    FieldProblem problem;
+    std::string_view stop_word;
+    std::size_t stop_column;
+    std::string_view first_part;  // the first word not read whole
+  };
+  const Case cases[] = {
+      {"1 2 3 4", 4, FieldProblem::kNone, "", 0, ""},
+      {"1 2", 2, FieldProblem::kMissing, "", 3, ""},
+      {"1 12abc 3 4", 2, FieldProblem::kNotANumber, "12abc", 2, "12abc"},
+      {"1 x 3 4", 1, FieldProblem::kNotANumber, "x", 2, ""},
+      {"1 99999999999 3 4", 1, FieldProblem::kOutOfRange, "99999999999", 2, ""},
+      {"12-5 1 2", 4, FieldProblem::kNone, "", 0, "12-5"},
+  };
+  for (const Case& c : cases) {
+    LineFields fields(c.line);
+    std::array<std::int32_t, 4> values{};
+    std::array<std::size_t, 4> columns{};
+    const IntegerReading reading = fields.readIntegers(values, columns.data());
+    EXPECT_EQ(reading.read, c.read) << c.line;
+    EXPECT_EQ(reading.problem, c.problem) << c.line;
+    if (c.problem != FieldProblem::kNone) {
+      EXPECT_EQ(reading.stop.word, c.stop_word) << c.line;
+      EXPECT_EQ(reading.stop.column, c.stop_column) << c.line;
+    }
+    EXPECT_EQ(reading.all_whole, c.first_part.empty()) << c.line;
+    EXPECT_EQ(reading.first_part.word, c.first_part) << c.line;
+  }
+}
+
 }  // namespace
 }  // namespace census

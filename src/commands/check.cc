@@ -1,0 +1,424 @@
+#include "commands/check.h"
+
+#include <span>
+#include <vector>
+
+#include "base/line_fields.h"
+#include "base/output_buffer.h"
+#include "os/text_file.h"
+#include "records/census_grid_file.h"
+#include "records/facility_file.h"
+#include "records/population_file.h"
+#include "records/state_lists.h"
+
+namespace census {
+namespace {
+
+struct RuleInfo {
+  std::string_view code;
+  Severity severity;
+};
+
+// Indexed by Rule.
+constexpr std::array<RuleInfo, kRuleCount> kRules = {{
+    {"not-a-number", Severity::kError},
+    {"out-of-range", Severity::kError},
+    {"missing-figures", Severity::kError},
+    {"short-row", Severity::kError},
+    {"wrong-state", Severity::kError},
+    {"missing-states", Severity::kError},
+    {"extra-lines", Severity::kError},
+    {"facility-record", Severity::kError},
+    {"unreadable", Severity::kError},
+    {"sex-sum", Severity::kWarning},
+    {"youth-over-total", Severity::kWarning},
+    {"negative", Severity::kWarning},
+    {"trailing-text", Severity::kWarning},
+    {"blank-line", Severity::kWarning},
+}};
+
+std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+// Joins items as "a", "a and b", "a, b and c".
+std::string joined(const std::vector<std::string>& items) {
+  std::string text;
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (i > 0) text += i + 1 == items.size() ? " and " : ", ";
+    text += items[i];
+  }
+  return text;
+}
+
+// Counts findings and hands them on.
+class Reporter {
+ public:
+  Reporter(std::string_view file, CheckSummary& summary,
+           const std::function<void(const Finding&)>& on_finding)
+      : file_(file), summary_(summary), on_finding_(on_finding) {}
+
+  void report(std::size_t line, std::size_t column, Rule rule, std::string message) {
+    ++summary_.counts[static_cast<std::size_t>(rule)];
+    ++(ruleSeverity(rule) == Severity::kError ? summary_.errors : summary_.warnings);
+    on_finding_(Finding{file_, line, column, rule, std::move(message)});
+  }
+
+ private:
+  std::string_view file_;
+  CheckSummary& summary_;
+  const std::function<void(const Finding&)>& on_finding_;
+};
+
+// How one kind of line names the integers it holds.
+struct IntegerNames {
+  std::string_view noun;               // "figure" or "value"
+  std::string (*name)(std::size_t i);  // of the i-th (0-based): "male", "column 3 (Kwara)"
+  bool names_runs;  // whether a run of them is named by its ends: "columns 4 to 16"
+};
+
+// The integers from first to the last of count, by name.
+std::string namesFrom(const IntegerNames& names, std::size_t first, std::size_t count) {
+  if (names.names_runs && first + 1 < count) {
+    return "columns " + number(static_cast<std::int64_t>(first + 1)) + " to " +
+           number(static_cast<std::int64_t>(count));
+  }
+  std::vector<std::string> named;
+  for (std::size_t i = first; i < count; ++i) named.push_back(names.name(i));
+  return joined(named);
+}
+
+// The integers of a line as the listing reads them, judged: returns false
+// where they are not what the file says (one finding, at the first fault).
+bool judgeIntegers(Reporter& reporter, std::size_t line_number, const IntegerReading& reading,
+                   std::span<const std::int32_t> values, std::span<const std::size_t> columns,
+                   const IntegerNames& names, Rule missing_rule) {
+  const std::size_t count = values.size();
+  const bool stopped = reading.problem != FieldProblem::kNone;
+  const std::string after_it = " and 0 for the " + std::string(names.noun) + "s after it";
+  if (!reading.all_whole && (!stopped || reading.first_part.column <= reading.stop.column)) {
+    // A word the listing takes in part ("12abc", "1,200", "12-5").
+    const WordSpot word = reading.first_part;
+    std::vector<std::string> read;
+    std::size_t last = 0;
+    for (std::size_t i = 0; i < reading.read; ++i) {
+      if (columns[i] >= word.column && columns[i] < word.column + word.word.size()) {
+        read.push_back(number(values[i]));
+        last = i;
+      }
+    }
+    const bool stopped_here = stopped && reading.stop.column == word.column;
+    reporter.report(line_number, word.column + 1, Rule::kNotANumber,
+                    quoted(word.word) + " is not a whole number; the listing reads " +
+                        joined(read) + (stopped_here && last + 1 < count ? after_it : ""));
+    return false;
+  }
+  if (!stopped) return true;
+  const std::size_t failed = reading.read;
+  const std::string zero_from_here =
+      failed + 1 < count ? "0 for it and the " + std::string(names.noun) + "s after it"
+                         : "0 for it";
+  switch (reading.problem) {
+    case FieldProblem::kNotANumber:
+      reporter.report(line_number, reading.stop.column + 1, Rule::kNotANumber,
+                      quoted(reading.stop.word) + " is not a whole number; the listing reads " +
+                          zero_from_here);
+      break;
+    case FieldProblem::kOutOfRange:
+      reporter.report(line_number, reading.stop.column + 1, Rule::kOutOfRange,
+                      quoted(reading.stop.word) +
+                          " lies outside the 32-bit range; the listing reads " + zero_from_here);
+      break;
+    default:
+      reporter.report(line_number, 0, missing_rule,
+                      "only " + number(static_cast<std::int64_t>(failed)) + " of " +
+                          number(static_cast<std::int64_t>(count)) + " " + std::string(names.noun) +
+                          "s; the listing reads 0 for " + namesFrom(names, failed, count));
+  }
+  return false;
+}
+
+void judgeTrailing(Reporter& reporter, std::size_t line_number, const WordSpot& trailing,
+                   std::string_view last_name) {
+  if (trailing.word.empty()) return;
+  reporter.report(line_number, trailing.column + 1, Rule::kTrailingText,
+                  "text after the " + std::string(last_name) + ", " + quoted(trailing.word) +
+                      ", which the listing ignores");
+}
+
+void judgeNegatives(Reporter& reporter, std::size_t line_number,
+                    std::span<const std::int32_t> values, std::span<const std::size_t> columns,
+                    const IntegerNames& names) {
+  for (std::size_t i = 0; i < values.size(); ++i) {
+    if (values[i] < 0) {
+      reporter.report(line_number, columns[i] + 1, Rule::kNegative,
+                      "negative " + names.name(i) + " " + number(values[i]));
+    }
+  }
+}
+
+// Opens a file for the check: reports it unreadable, or notes it not saved.
+bool openForCheck(TextFileReader& file, std::string_view name, Reporter& reporter,
+                  CheckSummary& summary) {
+  using FileState = CheckSummary::FileState;
+  if (file.state() == TextFileReader::State::kMissing) {
+    summary.files.emplace_back(name, FileState::kNotSaved);
+    return false;
+  }
+  if (file.state() == TextFileReader::State::kUnreadable) {
+    summary.files.emplace_back(name, FileState::kUnreadable);
+    reporter.report(0, 0, Rule::kUnreadable, "cannot be read: " + file.reason());
+    return false;
+  }
+  summary.files.emplace_back(name, FileState::kRead);
+  return true;
+}
+
+// A read error part way: what was read is judged, and the file is reported.
+void noteReadError(const TextFileReader& file, Reporter& reporter, CheckSummary& summary) {
+  if (file.state() != TextFileReader::State::kUnreadable) return;
+  summary.files.back().second = CheckSummary::FileState::kUnreadable;
+  reporter.report(0, 0, Rule::kUnreadable, "cannot be read to its end: " + file.reason());
+}
+
+const IntegerNames kFigureNamesForCheck = {
+    "figure", [](std::size_t i) { return std::string(kFigureNames[i]); }, false};
+
+std::string stateRef(const StateList& list, std::size_t position) {
+  return "state " + number(static_cast<std::int64_t>(position + 1)) + " of list " +
+         number(list.number) + ", " + quoted(list.states[position].file_label);
+}
+
+void judgeLabel(Reporter& reporter, std::size_t line_number, const StateList& list,
+                std::size_t position, const WordSpot& label, std::span<const bool> seen) {
+  const std::size_t size = list.states.size();
+  const std::string expected = stateRef(list, position);
+  const std::size_t found = positionOfLabel(list, label.word);
+  std::string message;
+  if (found == size) {
+    message = quoted(label.word) + " is not a label of list " + number(list.number) +
+              "; here belongs " + expected;
+  } else if (seen[found]) {
+    message = quoted(label.word) + " stands twice; here belongs " + expected;
+  } else {
+    message = quoted(label.word) + " is state " + number(static_cast<std::int64_t>(found + 1)) +
+              " of list " + number(list.number) + ", out of place; here belongs " + expected;
+  }
+  reporter.report(line_number, label.column + 1, Rule::kWrongState,
+                  message + "; the listing shows the row as it stands");
+}
+
+void judgeFigures(Reporter& reporter, std::size_t line_number, const PopulationLine& line) {
+  if (!judgeIntegers(reporter, line_number, line.reading, line.figures, line.columns,
+                     kFigureNamesForCheck, Rule::kMissingFigures)) {
+    return;
+  }
+  judgeTrailing(reporter, line_number, line.trailing, "youth figure");
+  judgeNegatives(reporter, line_number, line.figures, line.columns, kFigureNamesForCheck);
+  const std::int64_t male = line.figures[kMale];
+  const std::int64_t female = line.figures[kFemale];
+  if (male + female != line.figures[kTotal]) {
+    reporter.report(line_number, 0, Rule::kSexSum,
+                    "male " + number(male) + " + female " + number(female) + " = " +
+                        number(male + female) + ", not the total " + number(line.figures[kTotal]));
+  }
+  if (line.figures[kYouth] > line.figures[kTotal]) {
+    reporter.report(line_number, 0, Rule::kYouthOverTotal,
+                    "youth " + number(line.figures[kYouth]) + " exceeds the total " +
+                        number(line.figures[kTotal]));
+  }
+}
+
+void checkPopulationFile(const StateList& list, CheckSummary& summary,
+                         const std::function<void(const Finding&)>& on_finding) {
+  Reporter reporter(list.file_name, summary, on_finding);
+  TextFileReader file{std::string(list.file_name)};
+  if (!openForCheck(file, list.file_name, reporter, summary)) return;
+  const std::size_t size = list.states.size();
+  std::array<bool, kMostStatesInAList> seen{};
+  std::size_t position = 0;  // of the next record: blank lines are skipped
+  std::size_t line_number = 0;
+  for (std::string_view text; file.nextLine(text);) {
+    ++line_number;
+    const PopulationLine line = readPopulationLine(text);
+    if (!line.has_label) {
+      reporter.report(line_number, 0, Rule::kBlankLine, "blank line, which the listing skips");
+      continue;
+    }
+    if (position >= size) {
+      reporter.report(line_number, 0, Rule::kExtraLines,
+                      "a line beyond the last state of list " + number(list.number) + ", " +
+                          quoted(list.states[size - 1].file_label) +
+                          "; the listing shows it as an extra row");
+    } else if (line.label.word != list.states[position].file_label) {
+      judgeLabel(reporter, line_number, list, position, line.label,
+                 std::span<const bool>(seen.data(), size));
+    }
+    const std::size_t found = positionOfLabel(list, line.label.word);
+    if (found < size) seen[found] = true;
+    ++position;
+    judgeFigures(reporter, line_number, line);
+  }
+  noteReadError(file, reporter, summary);
+  std::vector<std::string> missing;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!seen[i]) missing.push_back(std::string(list.states[i].file_label));
+  }
+  if (!missing.empty()) {
+    reporter.report(0, 0, Rule::kMissingStates,
+                    number(static_cast<std::int64_t>(missing.size())) + " of the " +
+                        number(static_cast<std::int64_t>(size)) + " states of list " +
+                        number(list.number) + " missing: " + joined(missing) +
+                        "; the listing shows no row for them");
+  }
+}
+
+std::string gridColumnName(std::size_t i) {
+  return "column " + number(static_cast<std::int64_t>(i + 1)) + " (" +
+         std::string(stateList(1).states[i].file_label) + ")";
+}
+
+const IntegerNames kGridNames = {"value", gridColumnName, true};
+
+bool isBlank(std::string_view text) {
+  return text.find_first_not_of(" \t\v\f\r") == std::string_view::npos;
+}
+
+void checkCensusGrid(CheckSummary& summary, const std::function<void(const Finding&)>& on_finding) {
+  Reporter reporter(kCensusGridFileName, summary, on_finding);
+  TextFileReader file{std::string(kCensusGridFileName)};
+  if (!openForCheck(file, kCensusGridFileName, reporter, summary)) return;
+  std::size_t line_number = 0;
+  std::array<std::size_t, kGridColumnCount> columns{};
+  for (std::string_view text; file.nextLine(text);) {
+    ++line_number;
+    // A sound line costs no more than its reading and these tests; the
+    // columns are only worked out for a line with something to say.
+    const CensusGridLine quick = readCensusGridLine(text);
+    if (quick.reading.problem == FieldProblem::kNone && quick.reading.all_whole &&
+        quick.trailing.word.empty()) {
+      bool negative = false;
+      for (const std::int32_t value : quick.row) negative |= value < 0;
+      if (!negative) continue;
+    }
+    const CensusGridLine line = readCensusGridLine(text, columns.data());
+    if (isBlank(text)) {
+      reporter.report(line_number, 0, Rule::kBlankLine,
+                      "blank line, which the listing shows as a row of zeros");
+      continue;
+    }
+    if (!judgeIntegers(reporter, line_number, line.reading, line.row, columns, kGridNames,
+                       Rule::kShortRow)) {
+      continue;
+    }
+    judgeTrailing(reporter, line_number, line.trailing, "sixteenth value");
+    judgeNegatives(reporter, line_number, line.row, columns, kGridNames);
+  }
+  noteReadError(file, reporter, summary);
+}
+
+std::string withoutTrailingBlank(std::string_view caption) {
+  return std::string(caption.substr(0, caption.size() - 1));
+}
+
+void checkFacilityRecord(CheckSummary& summary,
+                         const std::function<void(const Finding&)>& on_finding) {
+  Reporter reporter(kFacilityFileName, summary, on_finding);
+  TextFileReader file{std::string(kFacilityFileName)};
+  if (!openForCheck(file, kFacilityFileName, reporter, summary)) return;
+  std::size_t line_number = 0;
+  for (std::string_view text; file.nextLine(text);) {
+    ++line_number;
+    if (line_number > kFacilityAnswerCount) {
+      reporter.report(line_number, 0, Rule::kFacilityRecord,
+                      "a line beyond the sixth; the record has six lines");
+    } else if (!text.starts_with(kFacilityCaptions[line_number - 1])) {
+      reporter.report(line_number, 1, Rule::kFacilityRecord,
+                      "the line does not begin with the caption of answer " +
+                          number(static_cast<std::int64_t>(line_number)) + ", " +
+                          quoted(withoutTrailingBlank(kFacilityCaptions[line_number - 1])));
+    }
+  }
+  noteReadError(file, reporter, summary);
+  if (line_number < kFacilityAnswerCount && file.isOpen()) {
+    reporter.report(
+        0, 0, Rule::kFacilityRecord,
+        "only " + number(static_cast<std::int64_t>(line_number)) + " of the 6 lines of the record");
+  }
+}
+
+std::string countOf(std::size_t count, std::string_view noun) {
+  return number(static_cast<std::int64_t>(count)) + " " + std::string(noun) +
+         (count == 1 ? "" : "s");
+}
+
+// "2 errors (not-a-number 1, wrong-state 1)"
+std::string countsOf(const CheckSummary& summary, Severity severity) {
+  const std::size_t total = severity == Severity::kError ? summary.errors : summary.warnings;
+  std::string text = countOf(total, severity == Severity::kError ? "error" : "warning");
+  std::vector<std::string> per_rule;
+  for (std::size_t i = 0; i < kRuleCount; ++i) {
+    if (kRules[i].severity == severity && summary.counts[i] > 0) {
+      per_rule.push_back(std::string(kRules[i].code) + " " +
+                         number(static_cast<std::int64_t>(summary.counts[i])));
+    }
+  }
+  if (!per_rule.empty()) {
+    text += " (";
+    for (std::size_t i = 0; i < per_rule.size(); ++i) text += (i > 0 ? ", " : "") + per_rule[i];
+    text += ")";
+  }
+  return text;
+}
+
+}  // namespace
+
+std::string_view ruleCode(Rule rule) { return kRules[static_cast<std::size_t>(rule)].code; }
+
+Severity ruleSeverity(Rule rule) { return kRules[static_cast<std::size_t>(rule)].severity; }
+
+std::string formatFinding(const Finding& finding) {
+  std::string text(finding.file);
+  if (finding.line > 0) text += ":" + number(static_cast<std::int64_t>(finding.line));
+  if (finding.column > 0) text += ":" + number(static_cast<std::int64_t>(finding.column));
+  text += ruleSeverity(finding.rule) == Severity::kError ? ": error: " : ": warning: ";
+  text += finding.message + " [" + std::string(ruleCode(finding.rule)) + "]";
+  return text;
+}
+
+CheckSummary checkDataFiles(const std::function<void(const Finding&)>& on_finding) {
+  CheckSummary summary;
+  for (const StateList& list : stateLists()) checkPopulationFile(list, summary, on_finding);
+  checkCensusGrid(summary, on_finding);
+  checkFacilityRecord(summary, on_finding);
+  return summary;
+}
+
+std::string formatSummary(const CheckSummary& summary) {
+  using FileState = CheckSummary::FileState;
+  std::string text = "census check: " + countsOf(summary, Severity::kError) + ", " +
+                     countsOf(summary, Severity::kWarning);
+  constexpr std::array<std::pair<FileState, std::string_view>, 3> kGroups = {{
+      {FileState::kRead, "read"},
+      {FileState::kUnreadable, "unreadable"},
+      {FileState::kNotSaved, "not saved yet"},
+  }};
+  for (const auto& [state, heading] : kGroups) {
+    std::string names;
+    for (const auto& [name, file_state] : summary.files) {
+      if (file_state == state) names += (names.empty() ? "" : ", ") + std::string(name);
+    }
+    if (!names.empty()) text += "; " + std::string(heading) + ": " + names;
+  }
+  return text;
+}
+
+int runCheck(std::ostream& out) {
+  OutputBuffer buffer(out);
+  const CheckSummary summary =
+      checkDataFiles([&](const Finding& finding) { buffer << formatFinding(finding) << '\n'; });
+  buffer << formatSummary(summary) << '\n';
+  return summary.errors > 0 ? 1 : 0;
+}
+
+}  // namespace census
