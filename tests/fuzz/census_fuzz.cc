@@ -7,6 +7,7 @@
 // Checked on every input, besides what the sanitizers and libFuzzer's own
 // time and memory limits catch: the output stays within a bound set by the
 // input, and every file the run saved is whole and in its line format.
+// Then `census check` runs over the files the run left, and must change none.
 #include <unistd.h>
 
 #include <cstdint>
@@ -21,6 +22,7 @@
 
 #include "base/decimal.h"
 #include "base/line_fields.h"
+#include "commands/check.h"
 #include "dialogue/pass_loop.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -150,6 +152,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     require(entry.path().extension() != ".tmp", "no temporary file is left");
   }
   require(contentOf(kDataFiles[4]) == before[4], "the census grid file is never written");
+
+  std::string left[std::size(kDataFiles)];
+  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) left[i] = contentOf(kDataFiles[i]);
+  std::ostringstream findings;
+  const int status = runCheck(findings);
+  require(status == 0 || status == 1, "the check exits with 0 or 1");
+  require(findings.str().ends_with("\n") && findings.str().find("census check: ") !=
+                                                 std::string::npos,
+          "the check ends with its summary line");
+  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
+    require(contentOf(kDataFiles[i]) == left[i], "the check changes no file");
+  }
 
   fs::current_path(start_dir);
   return 0;
