@@ -53,7 +53,13 @@ TEST(LineFields, ReadsManyIntegersAsOneAtATimeWould) {
                                     "a b c d",
                                     "1,200 3 4 5",
                                     "1 2 3 \v4",
-                                    "0001 2 3 4"};
+                                    "0001 2 3 4",
+                                    "-1 +2 -0 3",
+                                    "- 1 2 3",
+                                    "1 -- 2 3",
+                                    "1 2 3 4-",
+                                    "-",
+                                    "1 2 -3 -123456789"};
   for (std::string_view line : lines) {
     LineFields one_at_a_time(line);
     std::array<std::int32_t, 4> expected{};

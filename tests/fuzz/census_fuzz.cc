@@ -158,9 +158,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::ostringstream findings;
   const int status = runCheck(findings);
   require(status == 0 || status == 1, "the check exits with 0 or 1");
-  require(findings.str().ends_with("\n") && findings.str().find("census check: ") !=
-                                                 std::string::npos,
-          "the check ends with its summary line");
+  require(
+      findings.str().ends_with("\n") && findings.str().find("census check: ") != std::string::npos,
+      "the check ends with its summary line");
   for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
     require(contentOf(kDataFiles[i]) == left[i], "the check changes no file");
   }
