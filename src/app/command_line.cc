@@ -6,6 +6,8 @@
 #include <functional>
 
 #include "commands/check.h"
+#include "commands/export.h"
+#include "commands/import.h"
 #include "dialogue/pass_loop.h"
 
 namespace census {
@@ -23,9 +25,29 @@ constexpr std::string_view kHelpFooter =
     "Report problems to the census authors <census@example.org>.";
 
 // The settings of every command; each reads only its own.
-struct CommandSettings {};
+struct CommandSettings {
+  std::string format = "csv";  // export
+  std::string output;          // export, report: "" for the default
+  std::string input;           // import
+  bool dry_run = false;        // import
+};
 
 void noOptions(CLI::App&, CommandSettings&) {}
+
+void exportOptions(CLI::App& command, CommandSettings& settings) {
+  command.add_option("--format", settings.format, "csv (the default) or json")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"csv", "json"}));
+  command.add_option("-o,--output", settings.output, "Write to FILE, not to standard output")
+      ->type_name("FILE");
+}
+
+void importOptions(CLI::App& command, CommandSettings& settings) {
+  command.add_flag("--dry-run", settings.dry_run, "Check and report, but write nothing");
+  command.add_option("file", settings.input, "The CSV file, or - for standard input")
+      ->type_name("FILE|-")
+      ->required();
+}
 
 struct Streams {
   std::istream& in;
@@ -45,6 +67,19 @@ struct Command {
 constexpr std::array kCommands = {
     Command{"check", "Check the data files and say where each problem is; change nothing",
             noOptions, [](const CommandSettings&, Streams& s) { return runCheck(s.out); }},
+    Command{"export", "Write the figures as CSV or JSON, with ISO 3166-2 state codes",
+            exportOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              useBinaryStandardOutput();
+              return runExport(settings.format == "json" ? ExportFormat::kJson : ExportFormat::kCsv,
+                               settings.output, s.out, s.errors);
+            }},
+    Command{"import", "Replace the population files of the lists a CSV file holds, all or nothing",
+            importOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              useBinaryStandardInput();
+              return runImport(settings.input, settings.dry_run, s.in, s.out, s.errors);
+            }},
 };
 
 int usageError(std::ostream& errors, const std::string& problem) {

@@ -48,7 +48,11 @@ bool changeDirectory(const std::string& dir, std::string* reason);
 void guardStandardStreams();
 
 // Writes standard output byte for byte, without line-end translation, for
-// output whose line ends are fixed by its format (CSV, HTML).
-void useBinaryStandardStreams();
+// output whose line ends are fixed by its format (CSV, JSON, HTML).
+void useBinaryStandardOutput();
+
+// Reads standard input byte for byte, for input whose line ends the
+// program takes apart itself (CSV).
+void useBinaryStandardInput();
 
 }  // namespace census

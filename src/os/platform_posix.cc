@@ -163,6 +163,8 @@ void guardStandardStreams() {
   }
 }
 
-void useBinaryStandardStreams() {}
+void useBinaryStandardOutput() {}
+
+void useBinaryStandardInput() {}
 
 }  // namespace census

@@ -63,9 +63,8 @@ bool changeDirectory(const std::string& dir, std::string* reason) {
 
 void guardStandardStreams() {}
 
-void useBinaryStandardStreams() {
-  _setmode(_fileno(stdout), _O_BINARY);
-  _setmode(_fileno(stdin), _O_BINARY);
-}
+void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
+
+void useBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
 }  // namespace census

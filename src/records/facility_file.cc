@@ -14,6 +14,15 @@ const std::array<std::string_view, kFacilityAnswerCount> kFacilityCaptions = {
     "----> Date Information(Record) Was Provided(Given) At The Prompt :: ",
 };
 
+FacilityLine splitFacilityLine(std::string_view line) {
+  for (const std::string_view caption : kFacilityCaptions) {
+    if (line.starts_with(caption)) {
+      return {caption.substr(0, caption.size() - 1), line.substr(caption.size())};
+    }
+  }
+  return {{}, line};
+}
+
 std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCount>& answers) {
   std::string content;
   for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {

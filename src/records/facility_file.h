@@ -16,6 +16,15 @@ inline constexpr std::size_t kFacilityAnswerCount = 6;
 // The captions, in file order; each ends with one blank.
 extern const std::array<std::string_view, kFacilityAnswerCount> kFacilityCaptions;
 
+// A line of the file taken apart: the caption it begins with, without its
+// trailing blank, and the answer after it. A line that begins with none of
+// the captions is all answer, with an empty caption.
+struct FacilityLine {
+  std::string_view caption;
+  std::string_view answer;
+};
+FacilityLine splitFacilityLine(std::string_view line);
+
 // The file content for six answers.
 std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCount>& answers);
 

@@ -7,7 +7,9 @@
 // Checked on every input, besides what the sanitizers and libFuzzer's own
 // time and memory limits catch: the output stays within a bound set by the
 // input, and every file the run saved is whole and in its line format.
-// Then `census check` runs over the files the run left, and must change none.
+// Then `census check` runs over the files the run left, and the standard
+// input is handed to `census import --dry-run` as a CSV file; neither may
+// change a file.
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,6 +25,7 @@
 #include "base/decimal.h"
 #include "base/line_fields.h"
 #include "commands/check.h"
+#include "commands/import.h"
 #include "dialogue/pass_loop.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -163,6 +166,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       "the check ends with its summary line");
   for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
     require(contentOf(kDataFiles[i]) == left[i], "the check changes no file");
+  }
+  std::ostringstream imported;
+  const int import_status = importCsv(parts[0], "<fuzz>", true, imported, errors);
+  require(import_status == 0 || import_status == 1, "a dry-run import exits with 0 or 1");
+  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
+    require(contentOf(kDataFiles[i]) == left[i], "a dry-run import changes no file");
   }
 
   fs::current_path(start_dir);

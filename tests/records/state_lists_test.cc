@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <nlohmann/json.hpp>
+#include <set>
+
 namespace census {
 namespace {
 
@@ -42,6 +48,31 @@ TEST(StateLists, FileLabelsAreSingleWords) {
             "Abia,Niger,Ogun,Bauchi,Benue,Anambra,Yobe,Enungu,Ebonyi,Bayelsa,Akwa-Ibom,Rivers,"
             "Taraba,Adamawa,Borno,Gombe,"
             "Kebi,Zamfara,Katsina,Jigawa,");
+}
+
+TEST(StateLists, IsoNamesAndCodesAreThoseOfTheIsoCodesPackage) {
+  const std::filesystem::path data = "/usr/share/iso-codes/json/iso_3166-2.json";
+  if (!std::filesystem::exists(data)) GTEST_SKIP() << data << " is not installed (iso-codes)";
+  std::ifstream file(data);
+  const nlohmann::json document = nlohmann::json::parse(file);
+  std::map<std::string, std::string> nigeria;  // code -> name
+  for (const nlohmann::json& subdivision : document["3166-2"]) {
+    const std::string code = subdivision["code"];
+    if (code.starts_with("NG-")) nigeria[code] = subdivision["name"];
+  }
+  std::set<std::string> codes;
+  for (const StateList& list : stateLists()) {
+    for (const StateEntry& state : list.states) {
+      const std::string code(state.iso_code);
+      ASSERT_TRUE(nigeria.contains(code)) << code;
+      EXPECT_EQ(nigeria[code], state.iso_name) << state.file_label;
+      codes.insert(code);
+    }
+  }
+  // 35 states and the Federal Capital Territory, each once; Imo is on no list.
+  EXPECT_EQ(codes.size(), 36u);
+  EXPECT_EQ(nigeria.size(), 37u);
+  EXPECT_FALSE(codes.contains("NG-IM"));
 }
 
 }  // namespace
