@@ -8,6 +8,7 @@
 #include "commands/check.h"
 #include "commands/export.h"
 #include "commands/import.h"
+#include "commands/report.h"
 #include "dialogue/pass_loop.h"
 
 namespace census {
@@ -39,6 +40,13 @@ void exportOptions(CLI::App& command, CommandSettings& settings) {
       ->type_name("FORMAT")
       ->check(CLI::IsMember({"csv", "json"}));
   command.add_option("-o,--output", settings.output, "Write to FILE, not to standard output")
+      ->type_name("FILE");
+}
+
+void reportOptions(CLI::App& command, CommandSettings& settings) {
+  command
+      .add_option("-o,--output", settings.output,
+                  "Write to FILE, not census-report.html; - for standard output")
       ->type_name("FILE");
 }
 
@@ -79,6 +87,12 @@ constexpr std::array kCommands = {
             [](const CommandSettings& settings, Streams& s) {
               useBinaryStandardInput();
               return runImport(settings.input, settings.dry_run, s.in, s.out, s.errors);
+            }},
+    Command{"report", "Write one HTML page of tables, charts and problems, to view or print",
+            reportOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              if (settings.output == "-") useBinaryStandardOutput();
+              return runReport(settings.output, s.out, s.errors);
             }},
 };
 

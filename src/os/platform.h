@@ -4,6 +4,7 @@
 // implementation per platform is linked in.
 #pragma once
 
+#include <ctime>
 #include <memory>
 #include <string>
 
@@ -46,6 +47,10 @@ bool changeDirectory(const std::string& dir, std::string* reason);
 // program opens can become its standard output; one that was closed stays
 // unusable, and writing to it fails as it would have.
 void guardStandardStreams();
+
+// The calendar time of a moment, in the local time zone and in UTC.
+std::tm localTime(std::time_t moment);
+std::tm utcTime(std::time_t moment);
 
 // Writes standard output byte for byte, without line-end translation, for
 // output whose line ends are fixed by its format (CSV, JSON, HTML).

@@ -163,6 +163,18 @@ void guardStandardStreams() {
   }
 }
 
+std::tm localTime(std::time_t moment) {
+  std::tm time{};
+  localtime_r(&moment, &time);
+  return time;
+}
+
+std::tm utcTime(std::time_t moment) {
+  std::tm time{};
+  gmtime_r(&moment, &time);
+  return time;
+}
+
 void useBinaryStandardOutput() {}
 
 void useBinaryStandardInput() {}

@@ -63,6 +63,18 @@ bool changeDirectory(const std::string& dir, std::string* reason) {
 
 void guardStandardStreams() {}
 
+std::tm localTime(std::time_t moment) {
+  std::tm time{};
+  localtime_s(&time, &moment);
+  return time;
+}
+
+std::tm utcTime(std::time_t moment) {
+  std::tm time{};
+  gmtime_s(&time, &moment);
+  return time;
+}
+
 void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 void useBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }

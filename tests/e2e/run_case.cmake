@@ -13,22 +13,44 @@
 # be those of "before/"). With CRLF, the program's line ends are "\r\n" in its
 # output and in the files it writes, and nothing else may differ; a case
 # whose bytes are fixed on every platform has a file "binary" beside them.
+# Every run has SOURCE_DATE_EPOCH=0 and TZ=UTC, so that a report's time is
+# fixed, and the working directory in the output reads "@DIR@".
+
+# Hex with one blank before every byte, so that a replacement can only
+# match whole bytes.
+function(spaced_hex hex out)
+  string(REGEX REPLACE "([0-9a-f][0-9a-f])" " \\1" spaced "${hex}")
+  set(${out} "${spaced}" PARENT_SCOPE)
+endfunction()
+
+function(hex_of text out)
+  file(WRITE "${WORK_DIR}/hex-of" "${text}")
+  file(READ "${WORK_DIR}/hex-of" hex HEX)
+  spaced_hex("${hex}" spaced)
+  set(${out} "${spaced}" PARENT_SCOPE)
+endfunction()
 
 function(expect_same_bytes what expected_file actual_file crlf)
   file(READ "${expected_file}" expected HEX)
   file(READ "${actual_file}" actual HEX)
+  spaced_hex("${expected}" expected)
+  spaced_hex("${actual}" actual)
   if(crlf)
-    # In hex, one blank before every byte: " 0a" is then always a whole newline.
-    string(REGEX REPLACE "([0-9a-f][0-9a-f])" " \\1" spaced "${expected}")
-    string(REPLACE " 0a" " 0d0a" spaced "${spaced}")
-    string(REPLACE " " "" expected "${spaced}")
+    string(REPLACE " 0a" " 0d 0a" expected "${expected}")
   endif()
+  # The working directory as the program names it, here and under Wine.
+  foreach(directory IN ITEMS "${WORK_DIR}/run" "${WINDOWS_RUN_DIR}")
+    hex_of("${directory}" directory_hex)
+    hex_of("@DIR@" mark_hex)
+    string(REPLACE "${directory_hex}" "${mark_hex}" actual "${actual}")
+  endforeach()
   if(NOT expected STREQUAL actual)
     file(READ "${actual_file}" actual_text)
     message(FATAL_ERROR "${what} differs from ${expected_file}; it was:\n${actual_text}")
   endif()
 endfunction()
 
+string(REPLACE "/" "\\" WINDOWS_RUN_DIR "Z:${WORK_DIR}/run")
 file(REMOVE_RECURSE "${WORK_DIR}")
 file(MAKE_DIRECTORY "${WORK_DIR}/run")
 if(EXISTS "${CASE_DIR}/before")
@@ -54,7 +76,7 @@ if(EXISTS "${CASE_DIR}/binary")
 endif()
 
 execute_process(
-  COMMAND ${LAUNCHER} "${CENSUS}" ${arguments}
+  COMMAND ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 TZ=UTC ${LAUNCHER} "${CENSUS}" ${arguments}
   WORKING_DIRECTORY "${WORK_DIR}/run"
   INPUT_FILE "${input}"
   OUTPUT_FILE "${WORK_DIR}/output"

@@ -1,0 +1,431 @@
+#include "commands/report.h"
+
+#include <algorithm>
+#include <array>
+#include <cctype>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "base/output_buffer.h"
+#include "commands/check.h"
+#include "commands/svg.h"
+#include "os/platform.h"
+#include "os/text_file.h"
+#include "records/census_grid_file.h"
+#include "records/facility_file.h"
+#include "records/population_file.h"
+#include "records/state_lists.h"
+
+namespace census {
+namespace {
+
+constexpr std::string_view kDefaultReportName = "census-report.html";
+constexpr std::size_t kGridRowsShown = 20;
+constexpr std::size_t kFindingsShownPerFile = 500;
+
+constexpr std::string_view kStyle = R"(
+:root { --ink: #1b1b1b; --muted: #5a5a5a; --rule: #c8c8c8; --male: #1f3f66; --female: #8fb3d9;
+  --female-line: #1f3f66; --youth: #c0392b; --grid: #5e8c31; --warn: #8a5a00; --error: #b00020; }
+* { box-sizing: border-box; print-color-adjust: exact; -webkit-print-color-adjust: exact; }
+body { font: 15px/1.45 system-ui, -apple-system, "Segoe UI", Roboto, "DejaVu Sans", sans-serif;
+  color: var(--ink); margin: 0 auto; max-width: 76rem; padding: 1.5rem; }
+h1 { font-size: 1.6rem; margin: 0 0 .3rem; } h2 { font-size: 1.25rem; margin: 2rem 0 .6rem;
+  border-bottom: 2px solid var(--ink); padding-bottom: .2rem; } h3 { font-size: 1rem; }
+.meta, .note { color: var(--muted); } code { font-size: .9em; }
+table { border-collapse: collapse; margin: .4rem 0 1rem; }
+th, td { padding: .2rem .55rem; border-bottom: 1px solid var(--rule); text-align: left; }
+td.num, th.num { text-align: right; font-variant-numeric: tabular-nums; white-space: nowrap; }
+tfoot td { font-weight: 600; border-top: 2px solid var(--ink); border-bottom: none; }
+.pair { display: flex; flex-wrap: wrap; gap: 1.5rem; align-items: flex-start; }
+.saved { color: #2d6a2d; } .missing { color: var(--muted); } .unreadable { color: var(--error); }
+a.flag { color: var(--error); font-weight: 700; text-decoration: none; }
+li.error code { color: var(--error); } li.warning code { color: var(--warn); }
+.wide { overflow-x: auto; max-width: 100%; }
+table.grid-rows th, table.grid-rows td { padding: .15rem .3rem; font-size: .8rem; }
+svg.chart { max-width: 100%; height: auto; font: 11px system-ui, "DejaVu Sans", sans-serif; }
+svg .male { fill: var(--male); } svg .female { fill: var(--female); }
+svg .hatch-ground { fill: var(--female); } svg .hatch-line { stroke: var(--female-line); stroke-width: 1.5; }
+svg .value { fill: var(--grid); } svg .marker { stroke: var(--youth); stroke-width: 3; }
+svg .grid-line { stroke: var(--rule); stroke-width: 1; } svg .axis { stroke: var(--ink); }
+svg .tick, svg .legend, svg .bar-value { fill: var(--muted); } svg .bar-label { fill: var(--ink); }
+@page { size: A4; margin: 14mm; }
+@media print { body { max-width: none; padding: 0; font-size: 10pt; }
+  section { break-inside: avoid; page-break-inside: avoid; } h2 { break-after: avoid; }
+  table.grid-rows th, table.grid-rows td { font-size: 6.5pt; padding: 1pt 2pt; } }
+)";
+
+// Findings of one file, as many as the page shows, and where they point.
+struct FileFindings {
+  std::vector<Finding> shown;
+  std::size_t more = 0;
+  std::map<std::size_t, std::string> anchor_of_line;  // the first shown finding of each line
+};
+
+using AllFindings = std::map<std::string, FileFindings, std::less<>>;
+
+std::string anchorOf(std::string_view file, std::size_t index) {
+  std::string anchor = "finding-";
+  for (const char c : file) anchor.push_back(std::isalnum(static_cast<unsigned char>(c)) ? c : '-');
+  return anchor + "-" + std::to_string(index + 1);
+}
+
+AllFindings collectFindings(CheckSummary& summary) {
+  AllFindings findings;
+  summary = checkDataFiles([&](const Finding& finding) {
+    FileFindings& file = findings[std::string(finding.file)];
+    if (file.shown.size() == kFindingsShownPerFile) {
+      ++file.more;
+      return;
+    }
+    if (finding.line > 0) {
+      file.anchor_of_line.emplace(finding.line, anchorOf(finding.file, file.shown.size()));
+    }
+    file.shown.push_back(finding);
+  });
+  return findings;
+}
+
+// The marker that links a table row to the first finding on its line.
+std::string flagFor(const AllFindings& findings, std::string_view file, std::size_t line) {
+  const auto in_file = findings.find(file);
+  if (in_file == findings.end()) return "";
+  const auto anchor = in_file->second.anchor_of_line.find(line);
+  if (anchor == in_file->second.anchor_of_line.end()) return "";
+  return " <a class=\"flag\" href=\"#" + anchor->second + "\" title=\"line " +
+         std::to_string(line) + " has a problem\">&#9888;</a>";
+}
+
+std::string share(std::int64_t part, std::int64_t whole) {
+  if (whole <= 0) return "&ndash;";
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f&nbsp;%%",
+                100.0 * static_cast<double>(part) / static_cast<double>(whole));
+  return text;
+}
+
+std::string numberCell(std::int64_t value) {
+  return "<td class=\"num\">" + withThousands(value) + "</td>";
+}
+
+struct ListRecord {
+  std::size_t line;
+  PopulationRecord record;
+};
+
+struct ListFile {
+  const StateList* list;
+  TextFileReader::State state;
+  std::vector<ListRecord> records;  // a list file is short: at most its states, or the lines it has
+  std::array<std::int64_t, kFigureCount> sums{};
+};
+
+// Reads a population file as the listing does. A file of more lines than a
+// page can show is summed whole, but only its first rows are kept.
+ListFile readList(const StateList& list) {
+  constexpr std::size_t kMostRecordsKept = 1000;
+  ListFile file{&list, TextFileReader::State::kMissing, {}, {}};
+  TextFileReader reader{std::string(list.file_name)};
+  std::size_t line_number = 0;
+  for (std::string_view line; reader.nextLine(line);) {
+    ++line_number;
+    std::optional<PopulationRecord> record = parsePopulationLine(line);
+    if (!record) continue;
+    for (std::size_t f = 0; f < kFigureCount; ++f) file.sums[f] += record->figures[f];
+    if (file.records.size() < kMostRecordsKept)
+      file.records.push_back({line_number, std::move(*record)});
+  }
+  file.state = reader.state();
+  return file;
+}
+
+std::string_view stateText(TextFileReader::State state) {
+  switch (state) {
+    case TextFileReader::State::kOpen:
+      return "<span class=\"saved\">saved</span>";
+    case TextFileReader::State::kMissing:
+      return "<span class=\"missing\">not saved yet</span>";
+    default:
+      return "<span class=\"unreadable\">cannot be read</span>";
+  }
+}
+
+const StateEntry* stateOf(const StateList& list, std::string_view label) {
+  const std::size_t position = positionOfLabel(list, label);
+  return position < list.states.size() ? &list.states[position] : nullptr;
+}
+
+void writeOverview(const std::vector<ListFile>& lists, OutputBuffer& page) {
+  page << "<section id=\"overview\">\n<h2>Overview</h2>\n<table>\n<thead><tr><th>List</th>"
+          "<th>File</th><th class=\"num\">States saved</th><th class=\"num\">Total</th>"
+          "<th class=\"num\">Male</th><th class=\"num\">Female</th><th class=\"num\">Youth</th>"
+          "</tr></thead>\n<tbody>\n";
+  std::int64_t all_totals = 0;
+  for (const ListFile& file : lists) {
+    std::size_t saved = 0;
+    for (const StateEntry& state : file.list->states) {
+      saved += std::any_of(file.records.begin(), file.records.end(),
+                           [&](const ListRecord& r) { return r.record.label == state.file_label; });
+    }
+    page << "<tr><td>" << std::int64_t{file.list->number} << "</td><td><code>"
+         << file.list->file_name << "</code></td><td class=\"num\">" << saved << " of "
+         << file.list->states.size() << "</td>";
+    for (const std::int64_t sum : file.sums) page << numberCell(sum);
+    page << "</tr>\n";
+    if (file.state == TextFileReader::State::kOpen) all_totals += file.sums[kTotal];
+  }
+  page << "</tbody>\n<tfoot><tr><td colspan=\"3\">Sum of the totals of all saved lists</td>"
+       << numberCell(all_totals) << "<td colspan=\"3\"></td></tr></tfoot>\n</table>\n"
+       << "<p class=\"note\">The three lists hold 35 states and the Federal Capital Territory; "
+          "Imo is on none of them.</p>\n</section>\n";
+}
+
+void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& page) {
+  const StateList& list = *file.list;
+  const std::string number = std::to_string(list.number);
+  page << "<section id=\"list-" << number << "\">\n<h2>List " << number << ": <code>"
+       << list.file_name << "</code></h2>\n<div class=\"pair\">\n<table>\n<thead><tr>"
+       << "<th class=\"num\">#</th><th>State</th><th>Label</th><th class=\"num\">Total</th>"
+          "<th class=\"num\">Male</th><th class=\"num\">Female</th><th class=\"num\">Youth</th>"
+          "<th class=\"num\">Male share</th><th class=\"num\">Youth share</th></tr></thead>\n"
+          "<tbody>\n";
+  BarChart chart{"chart-list-" + number,
+                 "Population of the states of list " + number,
+                 "Horizontal bars, one per state of " + std::string(list.file_name) +
+                     " in file order: the dark part is the male population, the hatched part "
+                     "the female population, the red tick the youth population; the table "
+                     "beside the chart gives every figure.",
+                 {},
+                 {{"male", "Male"}, {"hatched", "Female"}, {"marker", "Youth", true}}};
+  std::size_t position = 0;
+  for (const ListRecord& entry : file.records) {
+    const PopulationFigures& f = entry.record.figures;
+    const StateEntry* state = stateOf(list, entry.record.label);
+    page << "<tr><td class=\"num\">" << ++position << "</td><td>"
+         << (state != nullptr ? escapeMarkup(state->iso_name) : "&ndash;") << "</td><td>"
+         << escapeMarkup(entry.record.label) << flagFor(findings, list.file_name, entry.line)
+         << "</td>";
+    for (const std::int32_t figure : f) page << numberCell(figure);
+    page << "<td class=\"num\">" << share(f[kMale], f[kTotal]) << "</td><td class=\"num\">"
+         << share(f[kYouth], f[kTotal]) << "</td></tr>\n";
+    chart.bars.push_back({state != nullptr ? std::string(state->iso_name) : entry.record.label,
+                          {{f[kMale], "male"}, {f[kFemale], "hatched"}},
+                          f[kYouth],
+                          withThousands(f[kTotal])});
+  }
+  page << "</tbody>\n<tfoot><tr><td colspan=\"3\">Sum</td>";
+  for (const std::int64_t sum : file.sums) page << numberCell(sum);
+  page << "<td class=\"num\">" << share(file.sums[kMale], file.sums[kTotal])
+       << "</td><td class=\"num\">" << share(file.sums[kYouth], file.sums[kTotal])
+       << "</td></tr></tfoot>\n</table>\n"
+       << drawBarChart(chart) << "\n</div>\n</section>\n";
+}
+
+struct GridSummary {
+  TextFileReader::State state = TextFileReader::State::kMissing;
+  std::size_t rows = 0;
+  std::array<std::int64_t, kGridColumnCount> sums{};
+  std::array<std::int32_t, kGridColumnCount> least{};
+  std::array<std::int32_t, kGridColumnCount> greatest{};
+  std::vector<std::pair<std::size_t, CensusGridRow>> first_rows;  // with their line numbers
+};
+
+GridSummary readGrid() {
+  GridSummary grid;
+  grid.least.fill(std::numeric_limits<std::int32_t>::max());
+  grid.greatest.fill(std::numeric_limits<std::int32_t>::min());
+  TextFileReader reader{std::string(kCensusGridFileName)};
+  for (std::string_view line; reader.nextLine(line);) {
+    const CensusGridRow row = parseCensusGridLine(line);
+    ++grid.rows;
+    for (std::size_t c = 0; c < kGridColumnCount; ++c) {
+      grid.sums[c] += row[c];
+      grid.least[c] = std::min(grid.least[c], row[c]);
+      grid.greatest[c] = std::max(grid.greatest[c], row[c]);
+    }
+    if (grid.first_rows.size() < kGridRowsShown) grid.first_rows.emplace_back(grid.rows, row);
+  }
+  grid.state = reader.state();
+  return grid;
+}
+
+void writeGrid(const GridSummary& grid, const AllFindings& findings, OutputBuffer& page) {
+  const auto& states = stateList(1).states;
+  page << "<section id=\"grid\">\n<h2>Census grid: <code>" << kCensusGridFileName
+       << "</code></h2>\n<p>" << withThousands(static_cast<std::int64_t>(grid.rows))
+       << (grid.rows == 1 ? " row" : " rows") << ", one value for each state of list 1.</p>\n"
+       << "<div class=\"pair\">\n<table>\n<thead><tr><th class=\"num\">Column</th><th>State</th>"
+          "<th class=\"num\">Sum</th><th class=\"num\">Least</th><th class=\"num\">Greatest</th>"
+          "</tr></thead>\n<tbody>\n";
+  for (std::size_t c = 0; c < kGridColumnCount; ++c) {
+    page << "<tr><td class=\"num\">" << c + 1 << "</td><td>" << escapeMarkup(states[c].iso_name)
+         << "</td>" << numberCell(grid.sums[c]);
+    if (grid.rows > 0) {
+      page << numberCell(grid.least[c]) << numberCell(grid.greatest[c]);
+    } else {
+      page << "<td class=\"num\">&ndash;</td><td class=\"num\">&ndash;</td>";
+    }
+    page << "</tr>\n";
+  }
+  page << "</tbody>\n</table>\n";
+  if (!grid.first_rows.empty()) {
+    BarChart chart{"chart-grid",
+                   "The first row of the census grid",
+                   "Horizontal bars, one per state of list 1, of the values of the first row "
+                   "of " +
+                       std::string(kCensusGridFileName) + "; the table below gives them all.",
+                   {},
+                   {{"value", "Row 1"}}};
+    for (std::size_t c = 0; c < kGridColumnCount; ++c) {
+      const std::int32_t value = grid.first_rows.front().second[c];
+      chart.bars.push_back({std::string(states[c].iso_name),
+                            {{value, "value"}},
+                            std::nullopt,
+                            withThousands(value)});
+    }
+    page << drawBarChart(chart) << "\n";
+  }
+  page << "</div>\n";
+  if (!grid.first_rows.empty()) {
+    page << "<div class=\"wide\">\n<table class=\"grid-rows\">\n<thead><tr><th "
+            "class=\"num\">Row</th>";
+    for (const StateEntry& state : states)
+      page << "<th class=\"num\">" << state.iso_code << "</th>";
+    page << "</tr></thead>\n<tbody>\n";
+    for (const auto& [line, row] : grid.first_rows) {
+      page << "<tr><td class=\"num\">" << line << flagFor(findings, kCensusGridFileName, line)
+           << "</td>";
+      for (const std::int32_t value : row) page << numberCell(value);
+      page << "</tr>\n";
+    }
+    page << "</tbody>\n</table>\n</div>\n";
+  }
+  if (grid.rows > grid.first_rows.size()) {
+    page << "<p class=\"note\">The first " << grid.first_rows.size() << " rows are shown; "
+         << withThousands(static_cast<std::int64_t>(grid.rows - grid.first_rows.size()))
+         << " more are not.</p>\n";
+  }
+  page << "</section>\n";
+}
+
+void writeFacility(const AllFindings& findings, OutputBuffer& page) {
+  page << "<section id=\"facility\">\n<h2>Facility record: <code>" << kFacilityFileName
+       << "</code></h2>\n<table>\n<thead><tr><th>Caption</th><th>Answer</th></tr></thead>\n"
+          "<tbody>\n";
+  TextFileReader reader{std::string(kFacilityFileName)};
+  std::size_t line_number = 0;
+  for (std::string_view line; reader.nextLine(line) && line_number < 100;) {
+    const FacilityLine split = splitFacilityLine(line);
+    page << "<tr><td>" << escapeMarkup(split.caption)
+         << flagFor(findings, kFacilityFileName, ++line_number) << "</td><td>"
+         << escapeMarkup(split.answer) << "</td></tr>\n";
+  }
+  page << "</tbody>\n</table>\n</section>\n";
+}
+
+void writeProblems(const CheckSummary& summary, const AllFindings& findings, OutputBuffer& page) {
+  page << "<section id=\"problems\">\n<h2>Problems</h2>\n<p>"
+       << escapeMarkup(formatSummary(summary)) << "</p>\n";
+  for (const auto& [name, state] : summary.files) {
+    const auto found = findings.find(name);
+    if (found == findings.end()) continue;
+    page << "<h3><code>" << name << "</code></h3>\n<ol>\n";
+    for (std::size_t i = 0; i < found->second.shown.size(); ++i) {
+      const Finding& finding = found->second.shown[i];
+      const bool error = ruleSeverity(finding.rule) == Severity::kError;
+      page << "<li id=\"" << anchorOf(name, i) << "\" class=\"" << (error ? "error" : "warning")
+           << "\"><code>" << escapeMarkup(formatFinding(finding)) << "</code></li>\n";
+    }
+    page << "</ol>\n";
+    if (found->second.more > 0) {
+      page << "<p class=\"note\">" << withThousands(static_cast<std::int64_t>(found->second.more))
+           << " more findings in this file are not shown: <code>census check</code> lists them "
+              "all.</p>\n";
+    }
+  }
+  if (summary.errors + summary.warnings == 0) page << "<p>No problems found.</p>\n";
+  page << "</section>\n";
+}
+
+}  // namespace
+
+std::string localTimeIso8601() {
+  std::time_t now = std::time(nullptr);
+  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
+    now = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
+  }
+  const std::tm local = localTime(now);
+  std::tm utc = utcTime(now);
+  // The offset from UTC: the local time read back as if it were UTC.
+  utc.tm_isdst = local.tm_isdst;
+  std::tm local_copy = local;
+  const long offset = static_cast<long>(std::difftime(std::mktime(&local_copy), std::mktime(&utc)));
+  char text[40];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &local);
+  const int minutes = static_cast<int>((offset < 0 ? -offset : offset) / 60 % (24 * 60));
+  char zone[8];
+  std::snprintf(zone, sizeof zone, "%c%02d:%02d", offset < 0 ? '-' : '+', minutes / 60,
+                minutes % 60);
+  return std::string(text) + zone;
+}
+
+void writeReport(const ReportOrigin& origin, std::ostream& out) {
+  CheckSummary summary;
+  const AllFindings findings = collectFindings(summary);
+  std::vector<ListFile> lists;
+  for (const StateList& list : stateLists()) lists.push_back(readList(list));
+  const GridSummary grid = readGrid();
+
+  OutputBuffer page(out);
+  page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+          "<title>census report: population figures of Nigerian states</title>\n<style>"
+       << kStyle << "</style>\n</head>\n<body>\n<header>\n"
+       << "<h1>Population figures of Nigerian states</h1>\n<p class=\"meta\">Working directory "
+       << "<code>" << escapeMarkup(origin.directory) << "</code>, made <time datetime=\""
+       << origin.made << "\">" << origin.made << "</time>.</p>\n<ul>\n";
+  for (const ListFile& file : lists) {
+    page << "<li><code>" << file.list->file_name << "</code> (list "
+         << std::int64_t{file.list->number} << "): " << stateText(file.state) << "</li>\n";
+  }
+  page << "<li><code>" << kCensusGridFileName << "</code> (census grid): " << stateText(grid.state)
+       << "</li>\n";
+  const TextFileReader facility{std::string(kFacilityFileName)};
+  page << "<li><code>" << kFacilityFileName
+       << "</code> (facility record): " << stateText(facility.state())
+       << "</li>\n</ul>\n</header>\n<main>\n";
+  writeOverview(lists, page);
+  for (const ListFile& file : lists) {
+    if (file.state == TextFileReader::State::kOpen) writeList(file, findings, page);
+  }
+  if (grid.state == TextFileReader::State::kOpen) writeGrid(grid, findings, page);
+  if (facility.isOpen()) writeFacility(findings, page);
+  writeProblems(summary, findings, page);
+  page << "</main>\n</body>\n</html>\n";
+}
+
+int runReport(const std::string& output_file, std::ostream& out, std::ostream& errors) {
+  std::error_code ignored;
+  const ReportOrigin origin{std::filesystem::current_path(ignored).string(), localTimeIso8601()};
+  if (output_file == "-") {
+    writeReport(origin, out);
+    return 0;
+  }
+  const std::string name = output_file.empty() ? std::string(kDefaultReportName) : output_file;
+  std::ostringstream page;
+  writeReport(origin, page);
+  std::string reason;
+  if (!saveBinaryFile(name, page.str(), &reason)) {
+    errors << "census: cannot save " << name << ": " << reason << "\n";
+    return 1;
+  }
+  out << name << "\n";
+  return 0;
+}
+
+}  // namespace census
