@@ -12,7 +12,9 @@
 # "after/" (every file expected there at the end; without it, the files must
 # be those of "before/"). With CRLF, the program's line ends are "\r\n" in its
 # output and in the files it writes, and nothing else may differ; a case
-# whose bytes are fixed on every platform has a file "binary" beside them.
+# whose output bytes are fixed on every platform (CSV, HTML) has a file
+# "binary-output" beside them, and one whose written files are has
+# "binary-files".
 # Every run has SOURCE_DATE_EPOCH=0 and TZ=UTC, so that a report's time is
 # fixed, and the working directory in the output reads "@DIR@".
 
@@ -71,8 +73,12 @@ if(EXISTS "${CASE_DIR}/status")
   file(STRINGS "${CASE_DIR}/status" expected_status)
 endif()
 set(output_crlf ${CRLF})
-if(EXISTS "${CASE_DIR}/binary")
+if(EXISTS "${CASE_DIR}/binary-output")
   set(output_crlf OFF)
+endif()
+set(files_crlf ${CRLF})
+if(EXISTS "${CASE_DIR}/binary-files")
+  set(files_crlf OFF)
 endif()
 
 execute_process(
@@ -106,7 +112,7 @@ if(NOT expected_files STREQUAL actual_files)
 endif()
 foreach(name IN LISTS expected_files)
   # Only files the program wrote take the platform's line ends.
-  set(written ${output_crlf})
+  set(written ${files_crlf})
   if(EXISTS "${CASE_DIR}/before/${name}")
     file(READ "${CASE_DIR}/before/${name}" before HEX)
     file(READ "${expected_dir}/${name}" after HEX)
