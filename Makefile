@@ -5,7 +5,8 @@
 
 # What building census needs; the tests need the rest.
 RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev
-BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes
+BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes \
+  chromium tidy imagemagick poppler-utils
 VERSION := $(shell grep -m1 -o 'census VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)
@@ -86,6 +87,14 @@ run-deps:
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)
+
+# The README's picture: the report of the example data, as Chromium shows it.
+doc/report.png: census
+	rm -rf build/report-example && mkdir -p build/report-example
+	cp examples/cens-stat.dat build/report-example/
+	cd build/report-example && SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) ../default/census report
+	chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1100,1500 \
+	  --screenshot=$(CURDIR)/doc/report.png file://$(CURDIR)/build/report-example/census-report.html
 
 SOURCES = $(shell git ls-files '*.cc' '*.h')
 
