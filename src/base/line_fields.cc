@@ -81,69 +81,34 @@ bool LineFields::lastFilledItsWord() const {
          (rest_.empty() || isWhiteSpace(rest_.front()));
 }
 
-// What a byte is, for reading a plain line.
-enum ByteClass : std::uint8_t { kOther, kDigit, kBlank, kPlus, kMinus };
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
-constexpr std::array<ByteClass, 256> kByteClasses = [] {
-  std::array<ByteClass, 256> classes{};
-  for (char c = '0'; c <= '9'; ++c) classes[static_cast<unsigned char>(c)] = kDigit;
-  classes[' '] = classes['\t'] = kBlank;
-  classes['+'] = kPlus;
-  classes['-'] = kMinus;
-  return classes;
-}();
-
-// Which byte may not follow which in a plain line: anything but a digit,
-// blank, tab or sign; a sign that does not begin a word; a sign without a
-// digit after it.
-constexpr std::array<std::array<bool, 5>, 5> kBadSteps = [] {
-  std::array<std::array<bool, 5>, 5> bad{};
-  for (int before = 0; before < 5; ++before) {
-    for (int now = 0; now < 5; ++now) {
-      const bool sign_before = before == kPlus || before == kMinus;
-      const bool sign_now = now == kPlus || now == kMinus;
-      bad[before][now] =
-          now == kOther || (sign_now && before != kBlank) || (sign_before && now != kDigit);
-    }
-  }
-  return bad;
-}();
-
-// The common line, read in one pass without a branch on its bytes: exactly
-// values.size() words, each an optional sign and at most nine digits,
-// separated by blanks or tabs, and nothing else. Returns false, with values
-// unspecified, for any other line, which the general loop then reads.
+// The common line: exactly values.size() words, each an optional sign and
+// at most nine digits, separated by blanks or tabs, and nothing else.
+// Returns false, with values unspecified, for any other line, which the
+// general loop then reads. Nine digits always fit, so no step checks for
+// overflow.
 bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
-  constexpr std::size_t kMostPlain = 16;
-  if (values.size() > kMostPlain) return false;
-  std::array<std::int32_t, kMostPlain + 1> words{};
-  const std::size_t last = values.size();
-  std::size_t words_seen = 0;
-  std::size_t slot = 0;  // words_seen, but no more than last
-  std::uint32_t magnitude = 0;
-  std::uint32_t length = 0;
-  bool negative = false;
-  bool bad = false;
-  ByteClass before = kBlank;
-  for (const char c : text) {
-    const ByteClass now = kByteClasses[static_cast<unsigned char>(c)];
-    bad |= kBadSteps[before][now];
-    const bool is_digit = now == kDigit;
-    const bool word_ends = !is_digit && length > 0;
-    words[slot] = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-    words_seen += word_ends;
-    slot = words_seen > last ? last : words_seen;
-    magnitude = is_digit ? magnitude * 10 + static_cast<std::uint32_t>(c - '0') : 0;
-    length = is_digit ? length + 1 : 0;
-    negative = now == kMinus || (is_digit && negative);
-    bad |= length > 9;
-    before = now;
+  const char* next = text.data();
+  const char* const end = next + text.size();
+  for (std::int32_t& value : values) {
+    while (next != end && isBlankOrTab(*next)) ++next;
+    if (next == end) return false;
+    const bool negative = *next == '-';
+    next += negative || *next == '+';
+    const char* const digits = next;
+    std::uint32_t magnitude = 0;
+    for (std::uint32_t digit; next != end && (digit = static_cast<std::uint32_t>(
+                                                  static_cast<unsigned char>(*next) - '0')) < 10;
+         ++next) {
+      magnitude = magnitude * 10 + digit;
+    }
+    const std::size_t length = static_cast<std::size_t>(next - digits);
+    if (length - 1 >= 9 || (next != end && !isBlankOrTab(*next))) return false;
+    value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
   }
-  words[slot] = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-  words_seen += length > 0;
-  if (bad || kBadSteps[before][kBlank] || words_seen != last) return false;
-  std::copy_n(words.begin(), last, values.begin());
-  return true;
+  while (next != end && isBlankOrTab(*next)) ++next;
+  return next == end;
 }
 
 IntegerReading LineFields::readIntegers(std::span<std::int32_t> values, std::size_t* columns) {
@@ -227,6 +192,7 @@ IntegerReading LineFields::readIntegers(std::span<std::int32_t> values, std::siz
 }
 
 WordSpot LineFields::rest() {
+  if (rest_.empty()) return {columnOf(rest_.data()), rest_};
   skipWhiteSpace();
   return {columnOf(rest_.data()), rest_};
 }
