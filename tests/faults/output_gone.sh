@@ -12,3 +12,21 @@ census_in endless.in timeout 20 >&- 2>/dev/null && status=0 || status=$?
 ((status != 124)) || fail "census kept running with standard output closed"
 ((SECONDS - start < 20)) || fail "census did not end promptly"
 echo "output gone: ended in $((SECONDS - start)) s"
+
+# A failed write is not reported as success: the run ends with the reason
+# on standard error and status 1, on a full device and on a closed
+# descriptor alike.
+set -o pipefail
+printf '1 1\n-1\n' >short.in
+expect_write_error() { # $1: what, then the redirection's command
+  local what=$1 status=0
+  shift
+  "$@" 2>errors.txt || status=$?
+  ((status == 1)) || fail "$what: exit status $status, not 1"
+  grep -qx "census: write error: $what" errors.txt || fail "$what: said $(cat errors.txt)"
+}
+if [ -w /dev/full ]; then
+  expect_write_error "No space left on device" census_in short.in sh -c 'exec "$0" "$@" >/dev/full'
+fi
+expect_write_error "Bad file descriptor" census_in short.in sh -c 'exec "$0" "$@" >&-'
+echo "write errors: status 1 and the reason on standard error"
