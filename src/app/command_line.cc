@@ -1,15 +1,15 @@
 #include "app/command_line.h"
 
 #include <CLI/CLI.hpp>
-#include <algorithm>
 #include <array>
-#include <functional>
+#include <cerrno>
 
 #include "commands/check.h"
 #include "commands/export.h"
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
+#include "os/text_file.h"
 
 namespace census {
 namespace {
@@ -101,6 +101,15 @@ int usageError(std::ostream& errors, const std::string& problem) {
   return kExitUsage;
 }
 
+// A command whose output could not be written has failed, whatever it found.
+// The stream writes nothing more after its first failure, so errno still
+// holds that failure's reason.
+int reportWriteError(int status, std::ostream& out, std::ostream& errors) {
+  if (out.flush()) return status;
+  errors << "census: write error: " << errorText(errno == 0 ? EIO : errno) << "\n";
+  return kExitDataProblem;
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
@@ -132,7 +141,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     return usageError(errors, error.what());
   }
 
-  if (!directory.empty()) {
+  if (app.count("-C") > 0) {
     std::string reason;
     if (!changeDirectory(directory, &reason)) {
       errors << "census: cannot change to directory '" << directory << "': " << reason << "\n";
@@ -141,7 +150,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   }
   Streams streams{in, out, errors};
   for (const auto& [sub, command] : commands) {
-    if (sub->parsed()) return command->run(settings, streams);
+    if (sub->parsed()) return reportWriteError(command->run(settings, streams), out, errors);
   }
   return runCensus(in, out, errors, platform);
 }

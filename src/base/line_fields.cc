@@ -98,10 +98,8 @@ bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
     next += negative || *next == '+';
     const char* const digits = next;
     std::uint32_t magnitude = 0;
-    for (std::uint32_t digit; next != end && (digit = static_cast<std::uint32_t>(
-                                                  static_cast<unsigned char>(*next) - '0')) < 10;
-         ++next) {
-      magnitude = magnitude * 10 + digit;
+    for (; next != end && isDigit(*next); ++next) {
+      magnitude = magnitude * 10 + static_cast<std::uint32_t>(*next - '0');
     }
     const std::size_t length = static_cast<std::size_t>(next - digits);
     if (length - 1 >= 9 || (next != end && !isBlankOrTab(*next))) return false;

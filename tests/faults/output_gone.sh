@@ -30,3 +30,10 @@ if [ -w /dev/full ]; then
 fi
 expect_write_error "Bad file descriptor" census_in short.in sh -c 'exec "$0" "$@" >&-'
 echo "write errors: status 1 and the reason on standard error"
+
+# So do the commands.
+status=0
+census_in short.in sh -c 'exec "$0" check >/dev/full' 2>errors.txt || status=$?
+((status == 1)) && grep -qx "census: write error: No space left on device" errors.txt ||
+  fail "census check >/dev/full: status $status, said $(cat errors.txt)"
+echo "commands: a write error ends with status 1"
