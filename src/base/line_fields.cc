@@ -75,12 +75,6 @@ WordSpot LineFields::lastWord() const {
   return {columnOf(start), {start, static_cast<std::size_t>(end - start)}};
 }
 
-bool LineFields::lastFilledItsWord() const {
-  return problem_ == FieldProblem::kNone &&
-         (last_start_ == line_.data() || isWhiteSpace(last_start_[-1])) &&
-         (rest_.empty() || isWhiteSpace(rest_.front()));
-}
-
 bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 
 // The common line: exactly values.size() words, each an optional sign and

@@ -59,9 +59,6 @@ class LineFields {
   // failure at "abc". An empty word at the end of the line.
   WordSpot lastWord() const;
 
-  // Whether the last integer read was its whole word ("12", not "12abc").
-  bool lastFilledItsWord() const;
-
   // The 0-based column where the last field began, after white space.
   std::size_t lastColumn() const { return columnOf(last_start_); }
 

@@ -37,6 +37,9 @@ constexpr std::array<RuleInfo, kRuleCount> kRules = {{
     {"blank-line", Severity::kWarning},
 }};
 
+// "not-a-number", "sex-sum", ...: the stable code a finding ends with.
+std::string_view ruleCode(Rule rule) { return kRules[static_cast<std::size_t>(rule)].code; }
+
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 std::string number(std::int64_t value) { return std::to_string(value); }
@@ -372,8 +375,6 @@ std::string countsOf(const CheckSummary& summary, Severity severity) {
 }
 
 }  // namespace
-
-std::string_view ruleCode(Rule rule) { return kRules[static_cast<std::size_t>(rule)].code; }
 
 Severity ruleSeverity(Rule rule) { return kRules[static_cast<std::size_t>(rule)].severity; }
 

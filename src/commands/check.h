@@ -36,8 +36,7 @@ enum class Rule : std::size_t {
 };
 inline constexpr std::size_t kRuleCount = 14;
 
-// "not-a-number", "sex-sum", ...
-std::string_view ruleCode(Rule rule);
+// Whether findings of the rule are errors or warnings.
 Severity ruleSeverity(Rule rule);
 
 struct Finding {

@@ -352,8 +352,8 @@ void writeProblems(const CheckSummary& summary, const AllFindings& findings, Out
   page << "</section>\n";
 }
 
-}  // namespace
-
+// The local time now, or at SOURCE_DATE_EPOCH where it is set, in ISO 8601
+// with its offset from UTC: "2026-12-10T09:30:00+01:00".
 std::string localTimeIso8601() {
   std::time_t now = std::time(nullptr);
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
@@ -373,6 +373,8 @@ std::string localTimeIso8601() {
                 minutes % 60);
   return std::string(text) + zone;
 }
+
+}  // namespace
 
 void writeReport(const ReportOrigin& origin, std::ostream& out) {
   CheckSummary summary;

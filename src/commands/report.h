@@ -28,11 +28,9 @@ void writeReport(const ReportOrigin& origin, std::ostream& out);
 // The command: writes "census-report.html" in the working directory, or the
 // output file, through an all-or-nothing save, and prints the path written;
 // "-" writes the page to out instead. Returns 0, or 1 where the file cannot
-// be saved (errors says why). Problems in the data do not fail it.
+// be saved (errors says why). Problems in the data do not fail it. The page
+// says it was made now, in local time, or where SOURCE_DATE_EPOCH is set (as
+// for reproducible builds) at that moment.
 int runReport(const std::string& output_file, std::ostream& out, std::ostream& errors);
-
-// The local time now, or where SOURCE_DATE_EPOCH is set (as for
-// reproducible builds) that moment, in ISO 8601 with its offset.
-std::string localTimeIso8601();
 
 }  // namespace census

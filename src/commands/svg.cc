@@ -73,8 +73,8 @@ std::string escapeMarkup(std::string_view text) {
 
 std::string withThousands(std::int64_t number) {
   const bool negative = number < 0;
-  std::string digits =
-      std::to_string(negative ? -(number + 1) + std::uint64_t{1} : std::uint64_t(number));
+  std::string digits = std::to_string(negative ? static_cast<std::uint64_t>(-(number + 1)) + 1
+                                               : static_cast<std::uint64_t>(number));
   for (std::size_t at = digits.size(); at > 3; at -= 3) digits.insert(at - 3, ",");
   return (negative ? "-" : "") + digits;
 }
