@@ -85,8 +85,8 @@ bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
 bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
   const char* next = text.data();
   const char* const end = next + text.size();
+  while (next != end && isBlankOrTab(*next)) ++next;
   for (std::int32_t& value : values) {
-    while (next != end && isBlankOrTab(*next)) ++next;
     if (next == end) return false;
     const bool negative = *next == '-';
     next += negative || *next == '+';
@@ -95,11 +95,14 @@ bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
     for (; next != end && isDigit(*next); ++next) {
       magnitude = magnitude * 10 + static_cast<std::uint32_t>(*next - '0');
     }
-    const std::size_t length = static_cast<std::size_t>(next - digits);
-    if (length - 1 >= 9 || (next != end && !isBlankOrTab(*next))) return false;
+    if (static_cast<std::size_t>(next - digits) - 1 >= 9) return false;
     value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+    // A blank or a tab, or the end of the line, closes the word.
+    if (next == end) continue;
+    if (!isBlankOrTab(*next)) return false;
+    do ++next;
+    while (next != end && isBlankOrTab(*next));
   }
-  while (next != end && isBlankOrTab(*next)) ++next;
   return next == end;
 }
 
@@ -107,6 +110,7 @@ IntegerReading LineFields::readIntegers(std::span<std::int32_t> values, std::siz
   IntegerReading reading;
   if (columns == nullptr && problem_ == FieldProblem::kNone && readPlainIntegers(rest_, values)) {
     reading.read = values.size();
+    reading.plain = true;
     last_start_ = rest_.data() + rest_.size();
     rest_.remove_prefix(rest_.size());
     return reading;

@@ -34,6 +34,7 @@ struct IntegerReading {
   FieldProblem problem = FieldProblem::kNone;  // why reading stopped early
   WordSpot stop;          // the word in which it stopped (empty at the end of the line)
   bool all_whole = true;  // every integer read was a whole word: no "12abc", no "1,200"
+  bool plain = false;     // the line was these integers and blanks, nothing else
   WordSpot first_part;    // the first word that was not read whole, where all_whole is false
 };
 

@@ -1,5 +1,6 @@
 #include "commands/check.h"
 
+#include <algorithm>
 #include <span>
 #include <vector>
 
@@ -295,14 +296,13 @@ void checkCensusGrid(CheckSummary& summary, const std::function<void(const Findi
   std::array<std::size_t, kGridColumnCount> columns{};
   for (std::string_view text; file.nextLine(text);) {
     ++line_number;
-    // A sound line costs no more than its reading and these tests; the
-    // columns are only worked out for a line with something to say.
-    const CensusGridLine quick = readCensusGridLine(text);
-    if (quick.reading.problem == FieldProblem::kNone && quick.reading.all_whole &&
-        quick.trailing.word.empty()) {
-      bool negative = false;
-      for (const std::int32_t value : quick.row) negative |= value < 0;
-      if (!negative) continue;
+    // A plain line of sixteen values costs no more than its reading and a
+    // look for a negative value; any other is read again with its columns.
+    LineFields fields(text);
+    CensusGridRow row;
+    if (fields.readIntegers(row).plain &&
+        std::none_of(row.begin(), row.end(), [](std::int32_t value) { return value < 0; })) {
+      continue;
     }
     const CensusGridLine line = readCensusGridLine(text, columns.data());
     if (isBlank(text)) {

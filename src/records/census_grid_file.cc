@@ -10,4 +10,11 @@ CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns) {
   return result;
 }
 
+CensusGridRow parseCensusGridLine(std::string_view line) {
+  LineFields fields(line);
+  CensusGridRow row;
+  fields.readIntegers(row);
+  return row;
+}
+
 }  // namespace census
