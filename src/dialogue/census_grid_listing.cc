@@ -1,8 +1,11 @@
 #include "dialogue/census_grid_listing.h"
 
 #include <array>
+#include <charconv>
+#include <cstring>
 #include <string>
 
+#include "base/short_text.h"
 #include "dialogue/credits.h"
 #include "os/text_file.h"
 #include "records/census_grid_file.h"
@@ -48,21 +51,38 @@ const std::string kClosingRule = std::string(124, '*') + " !!!\n";
 
 // What stands between the values of a row: before column 1 its gap, then
 // each column's suffix joined to the next column's gap, and the last suffix.
-// Joined once here, since a listing may write millions of rows.
-const std::array<std::string, kColumnFrames.size() + 1> kRowSeparators = [] {
-  std::array<std::string, kColumnFrames.size() + 1> separators;
+// Joined once here, each short enough to be copied in one step, since a
+// listing may write millions of rows.
+const std::array<ShortText, kColumnFrames.size() + 1> kRowSeparators = [] {
+  std::array<std::string, kColumnFrames.size() + 1> joined;
   for (std::size_t column = 0; column < kColumnFrames.size(); ++column) {
-    separators[column].append(kColumnFrames[column].gap);
-    separators[column + 1].append(kColumnFrames[column].suffix);
+    joined[column].append(kColumnFrames[column].gap);
+    joined[column + 1].append(kColumnFrames[column].suffix);
   }
+  std::array<ShortText, kColumnFrames.size() + 1> separators{
+      ShortText(joined[0]),  ShortText(joined[1]),  ShortText(joined[2]),  ShortText(joined[3]),
+      ShortText(joined[4]),  ShortText(joined[5]),  ShortText(joined[6]),  ShortText(joined[7]),
+      ShortText(joined[8]),  ShortText(joined[9]),  ShortText(joined[10]), ShortText(joined[11]),
+      ShortText(joined[12]), ShortText(joined[13]), ShortText(joined[14]), ShortText(joined[15]),
+      ShortText(joined[16])};
   return separators;
 }();
 
+// The row is put together here and handed to the console in one piece.
 void writeRow(const CensusGridRow& row, Console& console) {
+  std::array<char,
+             kRowSeparators.size() * ShortText::kMostBytes + kGridColumnCount * kMaxDecimalLength>
+      text;
+  char* next = text.data();
   for (std::size_t column = 0; column < row.size(); ++column) {
-    console << kRowSeparators[column] << row[column];
+    std::memcpy(next, kRowSeparators[column].bytes(), ShortText::kMostBytes);
+    next += kRowSeparators[column].size();
+    next = std::to_chars(next, next + kMaxDecimalLength, row[column]).ptr;
   }
-  console << kRowSeparators.back() << kEndLine;
+  std::memcpy(next, kRowSeparators.back().bytes(), ShortText::kMostBytes);
+  next += kRowSeparators.back().size();
+  console << std::string_view(text.data(), static_cast<std::size_t>(next - text.data()))
+          << kEndLine;
 }
 
 }  // namespace
