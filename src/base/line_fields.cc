@@ -16,6 +16,37 @@ bool isWhiteSpace(char c) {
 
 bool isDigit(char c) { return static_cast<unsigned char>(c - '0') <= 9; }
 
+bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
+
+// The common line: exactly values.size() words, each an optional sign and
+// at most nine digits, separated by blanks or tabs, and nothing else.
+// Returns false, with values unspecified, for any other line, which the
+// general loop then reads. Nine digits always fit, so no step checks for
+// overflow.
+bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
+  const char* next = text.data();
+  const char* const end = next + text.size();
+  while (next != end && isBlankOrTab(*next)) ++next;
+  for (std::int32_t& value : values) {
+    if (next == end) return false;
+    const bool negative = *next == '-';
+    next += negative || *next == '+';
+    const char* const digits = next;
+    std::uint32_t magnitude = 0;
+    for (; next != end && isDigit(*next); ++next) {
+      magnitude = magnitude * 10 + static_cast<std::uint32_t>(*next - '0');
+    }
+    if (static_cast<std::size_t>(next - digits) - 1 >= 9) return false;
+    value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
+    // A blank or a tab, or the end of the line, closes the word.
+    if (next == end) continue;
+    if (!isBlankOrTab(*next)) return false;
+    do ++next;
+    while (next != end && isBlankOrTab(*next));
+  }
+  return next == end;
+}
+
 }  // namespace
 
 void LineFields::skipWhiteSpace() {
@@ -73,37 +104,6 @@ WordSpot LineFields::lastWord() const {
   const char* end = start;
   while (end != line_end && !isWhiteSpace(*end)) ++end;
   return {columnOf(start), {start, static_cast<std::size_t>(end - start)}};
-}
-
-bool isBlankOrTab(char c) { return c == ' ' || c == '\t'; }
-
-// The common line: exactly values.size() words, each an optional sign and
-// at most nine digits, separated by blanks or tabs, and nothing else.
-// Returns false, with values unspecified, for any other line, which the
-// general loop then reads. Nine digits always fit, so no step checks for
-// overflow.
-bool readPlainIntegers(std::string_view text, std::span<std::int32_t> values) {
-  const char* next = text.data();
-  const char* const end = next + text.size();
-  while (next != end && isBlankOrTab(*next)) ++next;
-  for (std::int32_t& value : values) {
-    if (next == end) return false;
-    const bool negative = *next == '-';
-    next += negative || *next == '+';
-    const char* const digits = next;
-    std::uint32_t magnitude = 0;
-    for (; next != end && isDigit(*next); ++next) {
-      magnitude = magnitude * 10 + static_cast<std::uint32_t>(*next - '0');
-    }
-    if (static_cast<std::size_t>(next - digits) - 1 >= 9) return false;
-    value = static_cast<std::int32_t>(negative ? 0 - magnitude : magnitude);
-    // A blank or a tab, or the end of the line, closes the word.
-    if (next == end) continue;
-    if (!isBlankOrTab(*next)) return false;
-    do ++next;
-    while (next != end && isBlankOrTab(*next));
-  }
-  return next == end;
 }
 
 IntegerReading LineFields::readIntegers(std::span<std::int32_t> values, std::size_t* columns) {

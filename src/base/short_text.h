@@ -21,7 +21,6 @@ class ShortText {
   // All eight bytes; only the first size() are the text.
   const char* bytes() const { return bytes_.data(); }
   std::size_t size() const { return size_; }
-  std::string_view view() const { return {bytes_.data(), size_}; }
 
  private:
   std::array<char, kMostBytes> bytes_{};
