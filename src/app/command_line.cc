@@ -116,6 +116,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
                    std::ostream& errors, Platform& platform) {
   CLI::App app{"census: record and review population figures of Nigerian states.", "census"};
   app.footer(std::string(kHelpFooter));
+  app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   app.set_version_flag("--version", std::string(kVersionText));
   std::string directory;
   app.add_option("-C", directory, "Run as if started in DIR: read and save every file there")
@@ -124,7 +125,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   CommandSettings settings;
   std::vector<std::pair<CLI::App*, const Command*>> commands;
   for (const Command& command : kCommands) {
-    CLI::App* sub = app.add_subcommand(command.name, command.help);
+    CLI::App* sub = app.add_subcommand(command.name, command.help)->group("Commands");
     command.addOptions(*sub, settings);
     commands.emplace_back(sub, &command);
   }

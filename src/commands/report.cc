@@ -121,15 +121,18 @@ struct ListRecord {
 struct ListFile {
   const StateList* list;
   TextFileReader::State state;
-  std::vector<ListRecord> records;  // a list file is short: at most its states, or the lines it has
-  std::array<std::int64_t, kFigureCount> sums{};
+  std::vector<ListRecord> records;  // the first of the file's records, as many as a page shows
+  std::size_t records_in_file = 0;
+  std::array<bool, kMostStatesInAList> saved{};   // which of the list's states have a record
+  std::array<std::int64_t, kFigureCount> sums{};  // of all the file's records
 };
 
-// Reads a population file as the listing does. A file of more lines than a
-// page can show is summed whole, but only its first rows are kept.
+// Reads a population file as the listing does. A file of more records than
+// a list has states is broken, but it is summed whole all the same; only
+// its first records are kept for the page.
 ListFile readList(const StateList& list) {
-  constexpr std::size_t kMostRecordsKept = 1000;
-  ListFile file{&list, TextFileReader::State::kMissing, {}, {}};
+  constexpr std::size_t kMostRecordsKept = 100;
+  ListFile file{&list, TextFileReader::State::kMissing, {}, 0, {}, {}};
   TextFileReader reader{std::string(list.file_name)};
   std::size_t line_number = 0;
   for (std::string_view line; reader.nextLine(line);) {
@@ -137,6 +140,9 @@ ListFile readList(const StateList& list) {
     std::optional<PopulationRecord> record = parsePopulationLine(line);
     if (!record) continue;
     for (std::size_t f = 0; f < kFigureCount; ++f) file.sums[f] += record->figures[f];
+    ++file.records_in_file;
+    const std::size_t position = positionOfLabel(list, record->label);
+    if (position < list.states.size()) file.saved[position] = true;
     if (file.records.size() < kMostRecordsKept)
       file.records.push_back({line_number, std::move(*record)});
   }
@@ -167,11 +173,8 @@ void writeOverview(const std::vector<ListFile>& lists, OutputBuffer& page) {
           "</tr></thead>\n<tbody>\n";
   std::int64_t all_totals = 0;
   for (const ListFile& file : lists) {
-    std::size_t saved = 0;
-    for (const StateEntry& state : file.list->states) {
-      saved += std::any_of(file.records.begin(), file.records.end(),
-                           [&](const ListRecord& r) { return r.record.label == state.file_label; });
-    }
+    const std::size_t saved =
+        static_cast<std::size_t>(std::count(file.saved.begin(), file.saved.end(), true));
     page << "<tr><td>" << std::int64_t{file.list->number} << "</td><td><code>"
          << file.list->file_name << "</code></td><td class=\"num\">" << saved << " of "
          << file.list->states.size() << "</td>";
@@ -223,7 +226,13 @@ void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& 
   page << "<td class=\"num\">" << share(file.sums[kMale], file.sums[kTotal])
        << "</td><td class=\"num\">" << share(file.sums[kYouth], file.sums[kTotal])
        << "</td></tr></tfoot>\n</table>\n"
-       << drawBarChart(chart) << "\n</div>\n</section>\n";
+       << drawBarChart(chart) << "\n</div>\n";
+  if (file.records_in_file > file.records.size()) {
+    page << "<p class=\"note\">The first " << file.records.size() << " records are shown; "
+         << withThousands(static_cast<std::int64_t>(file.records_in_file - file.records.size()))
+         << " more are not, but the sums hold them all.</p>\n";
+  }
+  page << "</section>\n";
 }
 
 struct GridSummary {

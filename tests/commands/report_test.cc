@@ -79,6 +79,16 @@ TEST_F(Report, HoldsEveryFigureAndMarksTheRowsThatHaveProblems) {
   EXPECT_FALSE(std::regex_search(text, std::regex("(src|href)=\"(https?:|//)")));
 }
 
+TEST_F(Report, ShowsTheFirstRecordsOfAnOverlongListAndSumsThemAll) {
+  std::string list;
+  for (int i = 0; i < 5000; ++i) list += "Kebi 2 1 1 0\n";
+  writeFile("Loc-datas0.dat", list);
+  const std::string text = page();
+  EXPECT_LT(text.size(), 200u * 1024) << text.size();
+  EXPECT_TRUE(contains(text, "The first 100 records are shown; 4,900 more are not"));
+  EXPECT_TRUE(contains(text, "<td colspan=\"3\">Sum</td><td class=\"num\">10,000</td>"));
+}
+
 TEST_F(Report, StaysSmallForAHugeGrid) {
   std::string grid;
   for (int i = 0; i < 200000; ++i)

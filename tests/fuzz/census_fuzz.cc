@@ -7,9 +7,9 @@
 // Checked on every input, besides what the sanitizers and libFuzzer's own
 // time and memory limits catch: the output stays within a bound set by the
 // input, and every file the run saved is whole and in its line format.
-// Then `census check` runs over the files the run left, and the standard
-// input is handed to `census import --dry-run` as a CSV file; neither may
-// change a file.
+// Then `census check` and `census report` run over the files the run left,
+// and the standard input is handed to `census import --dry-run` as a CSV
+// file; none may change a file, and the report stays a bounded, whole page.
 #include <unistd.h>
 
 #include <cstdint>
@@ -26,6 +26,7 @@
 #include "base/line_fields.h"
 #include "commands/check.h"
 #include "commands/import.h"
+#include "commands/report.h"
 #include "dialogue/pass_loop.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -167,6 +168,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
     require(contentOf(kDataFiles[i]) == left[i], "the check changes no file");
   }
+  std::ostringstream page;
+  writeReport({"fuzz", "1970-01-01T00:00:00+00:00"}, page);
+  require(page.str().ends_with("</html>\n"), "the report is a whole page");
+  require(page.str().size() <= 2 * 1024 * 1024, "the report is bounded");
   std::ostringstream imported;
   const int import_status = importCsv(parts[0], "<fuzz>", true, imported, errors);
   require(import_status == 0 || import_status == 1, "a dry-run import exits with 0 or 1");
