@@ -3,9 +3,6 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
-#include <cerrno>
-#include <filesystem>
-#include <fstream>
 #include <iterator>
 #include <optional>
 #include <sstream>
@@ -270,15 +267,11 @@ int runImport(const std::string& input, bool dry_run, std::istream& in, std::ost
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     return importCsv(text, "<stdin>", dry_run, out, errors);
   }
-  std::ifstream file(input, std::ios::binary);
-  std::error_code ignored;
-  if (!file || std::filesystem::is_directory(input, ignored)) {
-    const int error_number = std::filesystem::is_directory(input, ignored) ? EISDIR : errno;
-    errors << "census: " << input << ": " << errorText(error_number == 0 ? ENOENT : error_number)
-           << "\n";
+  std::string reason;
+  if (!readWholeFile(input, &text, &reason)) {
+    errors << "census: " << input << ": " << reason << "\n";
     return 2;
   }
-  text.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
   return importCsv(text, input, dry_run, out, errors);
 }
 

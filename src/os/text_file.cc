@@ -13,6 +13,32 @@ constexpr std::size_t kBlockSize = 64 * 1024;
 
 std::string errorText(int error_number) { return std::strerror(error_number); }
 
+bool readWholeFile(const std::string& file_name, std::string* content, std::string* reason) {
+  std::error_code ignored;
+  if (std::filesystem::is_directory(file_name, ignored)) {
+    *reason = errorText(EISDIR);
+    return false;
+  }
+  errno = 0;
+  std::FILE* file = std::fopen(file_name.c_str(), "rb");
+  if (file == nullptr) {
+    *reason = errorText(errno == 0 ? ENOENT : errno);
+    return false;
+  }
+  content->clear();
+  std::size_t read = 0;
+  do {
+    const std::size_t size = content->size();
+    content->resize(size + kBlockSize);
+    read = std::fread(content->data() + size, 1, kBlockSize, file);
+    content->resize(size + read);
+  } while (read > 0);
+  const bool failed = std::ferror(file) != 0;
+  if (failed) *reason = errorText(errno == 0 ? EIO : errno);
+  std::fclose(file);
+  return !failed;
+}
+
 TextFileReader::TextFileReader(const std::string& file_name) {
   std::error_code error;
   const std::filesystem::file_status status = std::filesystem::status(file_name, error);

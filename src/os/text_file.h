@@ -47,6 +47,11 @@ class TextFileReader {
   bool at_end_ = false;
 };
 
+// Reads a whole file, byte for byte, into *content. Returns false with
+// *reason set ("No such file or directory", "Is a directory") where it
+// cannot be read.
+bool readWholeFile(const std::string& file_name, std::string* content, std::string* reason);
+
 // Replaces the whole content of a file, or leaves it exactly as it was. The
 // content (lines ending in "\n", written in the platform's text form) goes
 // to a temporary file beside the target, "<file_name>.tmp", which is

@@ -1,9 +1,11 @@
+#include <cerrno>
 #include <fstream>
 #include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "commands/export.h"
 #include "commands/import.h"
+#include "os/text_file.h"
 #include "records/state_lists.h"
 #include "test_support.h"
 
@@ -171,6 +173,21 @@ TEST_F(ExportImport, DryRunChecksAndWritesNothing) {
             0);
   EXPECT_TRUE(out.str().starts_with("Loc-datas0.dat: 4 states checked, not saved\n"));
   EXPECT_EQ(readFile("Loc-datas0.dat"), "old\n");
+}
+
+TEST_F(ExportImport, AnInputThatCannotBeReadIsAnErrorOfTheEnvironment) {
+  std::filesystem::create_directory("dir.csv");
+  std::istringstream in;
+  for (const auto& [name, reason] : {std::pair{"missing.csv", ENOENT}, {"dir.csv", EISDIR}}) {
+    errors.str("");
+    EXPECT_EQ(runImport(name, false, in, out, errors), 2) << name;
+    EXPECT_EQ(errors.str(), "census: " + std::string(name) + ": " + errorText(reason) + "\n");
+  }
+  std::istringstream csv("list,label,total,male,female,youth\n3,Kebi,1,1,0,0\n");
+  errors.str("");
+  EXPECT_EQ(runImport("-", true, csv, out, errors), 1);
+  EXPECT_TRUE(errors.str().starts_with("<stdin>:2: error: list 3 lacks 3 of its 4 states"))
+      << errors.str();
 }
 
 TEST_F(ExportImport, ExportToAFileLeavesStandardOutputEmpty) {
