@@ -1,5 +1,6 @@
 #include "commands/export.h"
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <optional>
 #include <sstream>
@@ -35,29 +36,20 @@ class ExportReader {
   bool saved() const { return file_.state() != TextFileReader::State::kMissing; }
   bool nextLine(std::string_view& line) { return file_.nextLine(line); }
 
+  // Calls on_record(record, position) for each record the listing shows,
+  // position counting from 1.
+  void readRecords(const std::function<void(const PopulationRecord&, std::size_t)>& on_record) {
+    std::size_t position = 0;
+    readPopulationFile(
+        file_, [&](const PopulationRecord& record, std::size_t) { on_record(record, ++position); });
+  }
+
  private:
   std::string_view name_;
   TextFileReader file_;
   std::ostream& errors_;
   bool& failed_;
 };
-
-// The state a label names in its list, if any.
-const StateEntry* stateOf(const StateList& list, std::string_view label) {
-  const std::size_t position = positionOfLabel(list, label);
-  return position < list.states.size() ? &list.states[position] : nullptr;
-}
-
-// Calls on_record(record, position) for each record the listing shows.
-template <typename OnRecord>
-void readRecords(ExportReader& file, OnRecord on_record) {
-  std::size_t position = 0;
-  for (std::string_view line; file.nextLine(line);) {
-    if (const std::optional<PopulationRecord> record = parsePopulationLine(line)) {
-      on_record(*record, ++position);
-    }
-  }
-}
 
 // A label a spreadsheet would take for a formula is written as text.
 std::string spreadsheetText(std::string_view label) {
@@ -72,8 +64,8 @@ int writeCsv(std::ostream& out, std::ostream& errors) {
   buffer << kCsvHeader << "\r\n";
   for (const StateList& list : stateLists()) {
     ExportReader file(list.file_name, errors, failed);
-    readRecords(file, [&](const PopulationRecord& record, std::size_t position) {
-      const StateEntry* state = stateOf(list, record.label);
+    file.readRecords([&](const PopulationRecord& record, std::size_t position) {
+      const StateEntry* state = stateWithLabel(list, record.label);
       buffer << std::int64_t{list.number} << ',' << position << ','
              << csvField(spreadsheetText(record.label)) << ','
              << csvField(state != nullptr ? state->iso_name : "") << ','
@@ -89,8 +81,8 @@ int writeCsv(std::ostream& out, std::ostream& errors) {
 Json populationList(const StateList& list, std::ostream& errors, bool& failed) {
   ExportReader file(list.file_name, errors, failed);
   Json states = Json::array();
-  readRecords(file, [&](const PopulationRecord& record, std::size_t position) {
-    const StateEntry* state = stateOf(list, record.label);
+  file.readRecords([&](const PopulationRecord& record, std::size_t position) {
+    const StateEntry* state = stateWithLabel(list, record.label);
     Json entry = {{"position", position},
                   {"label", record.label},
                   {"state", state != nullptr ? state->iso_name : ""},

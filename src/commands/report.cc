@@ -134,18 +134,13 @@ ListFile readList(const StateList& list) {
   constexpr std::size_t kMostRecordsKept = 100;
   ListFile file{&list, TextFileReader::State::kMissing, {}, 0, {}, {}};
   TextFileReader reader{std::string(list.file_name)};
-  std::size_t line_number = 0;
-  for (std::string_view line; reader.nextLine(line);) {
-    ++line_number;
-    std::optional<PopulationRecord> record = parsePopulationLine(line);
-    if (!record) continue;
-    for (std::size_t f = 0; f < kFigureCount; ++f) file.sums[f] += record->figures[f];
+  readPopulationFile(reader, [&](const PopulationRecord& record, std::size_t line) {
+    for (std::size_t f = 0; f < kFigureCount; ++f) file.sums[f] += record.figures[f];
     ++file.records_in_file;
-    const std::size_t position = positionOfLabel(list, record->label);
+    const std::size_t position = positionOfLabel(list, record.label);
     if (position < list.states.size()) file.saved[position] = true;
-    if (file.records.size() < kMostRecordsKept)
-      file.records.push_back({line_number, std::move(*record)});
-  }
+    if (file.records.size() < kMostRecordsKept) file.records.push_back({line, record});
+  });
   file.state = reader.state();
   return file;
 }
@@ -159,11 +154,6 @@ std::string_view stateText(TextFileReader::State state) {
     default:
       return "<span class=\"unreadable\">cannot be read</span>";
   }
-}
-
-const StateEntry* stateOf(const StateList& list, std::string_view label) {
-  const std::size_t position = positionOfLabel(list, label);
-  return position < list.states.size() ? &list.states[position] : nullptr;
 }
 
 void writeOverview(const std::vector<ListFile>& lists, OutputBuffer& page) {
@@ -208,7 +198,7 @@ void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& 
   std::size_t position = 0;
   for (const ListRecord& entry : file.records) {
     const PopulationFigures& f = entry.record.figures;
-    const StateEntry* state = stateOf(list, entry.record.label);
+    const StateEntry* state = stateWithLabel(list, entry.record.label);
     page << "<tr><td class=\"num\">" << ++position << "</td><td>"
          << (state != nullptr ? escapeMarkup(state->iso_name) : "&ndash;") << "</td><td>"
          << escapeMarkup(entry.record.label) << flagFor(findings, list.file_name, entry.line)

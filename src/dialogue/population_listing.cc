@@ -34,8 +34,10 @@ void listRecord(const PopulationRecord& record, Console& console, RunningTotals&
 
 void listPopulation(const StateList& list, Console& console, RunningTotals& totals) {
   console << " " << kEndLine;
-  readPopulationFile(std::string(list.file_name),
-                     [&](const PopulationRecord& record) { listRecord(record, console, totals); });
+  TextFileReader file{std::string(list.file_name)};
+  readPopulationFile(file, [&](const PopulationRecord& record, std::size_t) {
+    listRecord(record, console, totals);
+  });
   for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
     console << kTotalLines[figure] << totals.sums[figure] << kEndLine;
   }

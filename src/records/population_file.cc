@@ -40,13 +40,14 @@ std::optional<PopulationRecord> parsePopulationLine(std::string_view line) {
   return PopulationRecord{std::string(read.label.word), read.figures};
 }
 
-void readPopulationFile(const std::string& file_name,
-                        const std::function<void(const PopulationRecord&)>& on_record) {
-  TextFileReader file(file_name);
-  std::string_view line;
-  while (file.nextLine(line)) {
+void readPopulationFile(
+    TextFileReader& file,
+    const std::function<void(const PopulationRecord& record, std::size_t line)>& on_record) {
+  std::size_t line_number = 0;
+  for (std::string_view line; file.nextLine(line);) {
+    ++line_number;
     if (const std::optional<PopulationRecord> record = parsePopulationLine(line)) {
-      on_record(*record);
+      on_record(*record, line_number);
     }
   }
 }

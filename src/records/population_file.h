@@ -16,6 +16,7 @@
 #include <string_view>
 
 #include "base/line_fields.h"
+#include "os/text_file.h"
 #include "records/state_lists.h"
 
 namespace census {
@@ -54,9 +55,12 @@ PopulationLine readPopulationLine(std::string_view line);
 // (empty, or only white space), which the listing skips.
 std::optional<PopulationRecord> parsePopulationLine(std::string_view line);
 
-// Calls on_record for each record of the file, in file order, whatever its
-// labels or number of lines. A file that cannot be opened yields nothing.
-void readPopulationFile(const std::string& file_name,
-                        const std::function<void(const PopulationRecord&)>& on_record);
+// Calls on_record(record, line) for each record of the file, in file order,
+// with the record's 1-based line, whatever its labels or number of lines;
+// a line with no label is no record. A file that could not be opened yields
+// nothing, and file.state() says afterwards whether it was read to its end.
+void readPopulationFile(
+    TextFileReader& file,
+    const std::function<void(const PopulationRecord& record, std::size_t line)>& on_record);
 
 }  // namespace census

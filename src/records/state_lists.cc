@@ -68,4 +68,9 @@ std::size_t positionOfLabel(const StateList& list, std::string_view file_label) 
   return position;
 }
 
+const StateEntry* stateWithLabel(const StateList& list, std::string_view file_label) {
+  const std::size_t position = positionOfLabel(list, file_label);
+  return position < list.states.size() ? &list.states[position] : nullptr;
+}
+
 }  // namespace census

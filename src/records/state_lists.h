@@ -47,4 +47,7 @@ const StateList& stateList(int number);
 // the list's size where no state has it.
 std::size_t positionOfLabel(const StateList& list, std::string_view file_label);
 
+// The state with this file label in the list, or null where no state has it.
+const StateEntry* stateWithLabel(const StateList& list, std::string_view file_label);
+
 }  // namespace census

@@ -11,7 +11,8 @@ using PopulationFile = InWorkDir;
 
 std::vector<PopulationRecord> readAll(const std::string& file_name) {
   std::vector<PopulationRecord> records;
-  readPopulationFile(file_name, [&](const PopulationRecord& r) { records.push_back(r); });
+  TextFileReader file(file_name);
+  readPopulationFile(file, [&](const PopulationRecord& r, std::size_t) { records.push_back(r); });
   return records;
 }
 
