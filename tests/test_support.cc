@@ -26,30 +26,28 @@ void InWorkDir::TearDown() {
   std::filesystem::remove_all(work_dir_, ignored);
 }
 
-std::string InWorkDir::runSession(const std::string& input) {
+std::string InMemory::runSession(const std::string& input) {
   std::istringstream in(input);
   std::ostringstream out;
   std::ostringstream errors;
-  EXPECT_EQ(runCensus(in, out, errors, platform), 0);
+  EXPECT_EQ(runCensus(in, out, errors, platform, files), 0);
   last_errors_ = errors.str();
   return out.str();
 }
 
-void writeFile(const std::string& name, const std::string& content) {
+void writeDiskFile(const std::string& name, const std::string& content) {
   std::ofstream file(name, std::ios::binary);
   file << content;
 }
 
-std::string readFile(const std::string& name) {
-  if (!fileExists(name)) return "<missing>";
+std::string readDiskFile(const std::string& name) {
+  if (!std::filesystem::exists(name)) return "<missing>";
   // Text mode: the program writes the platform's line ends.
   std::ifstream file(name);
   std::ostringstream content;
   content << file.rdbuf();
   return content.str();
 }
-
-bool fileExists(const std::string& name) { return std::filesystem::exists(name); }
 
 std::string signOnText() {
   return " \n " + std::string(124, '*') + "\n" + std::string(kSignOnCredit1) +

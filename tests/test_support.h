@@ -1,6 +1,6 @@
-// Helpers shared by the tests: a fresh working directory per test, files in
-// it, a platform that records what it is asked to do, and an in-process run
-// of the whole program.
+// Helpers shared by the tests: files held in memory (or, for what only a
+// disk shows, a fresh working directory per test), a platform that records
+// what it is asked to do, and an in-process run of the whole program.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "os/file_system.h"
+#include "os/memory_file_system.h"
 #include "os/platform.h"
 
 namespace census {
@@ -25,30 +27,46 @@ class FakePlatform final : public Platform {
   std::vector<std::string> calls;
 };
 
-// Each test runs in an empty temporary working directory of its own.
-class InWorkDir : public ::testing::Test {
+// Each test has files of its own, in memory, which start empty.
+class InMemory : public ::testing::Test {
  protected:
-  void SetUp() override;
-  void TearDown() override;
-
   // Runs the whole program on this input; returns everything it wrote.
   std::string runSession(const std::string& input);
   // What the last session wrote on its error stream.
   const std::string& lastErrors() const { return last_errors_; }
 
+  void writeFile(const std::string& name, const std::string& content) { files.set(name, content); }
+  // The file's content, or "<missing>" where there is no such file.
+  std::string readFile(const std::string& name) const {
+    return files.get(name).value_or("<missing>");
+  }
+  bool fileExists(const std::string& name) const { return files.get(name).has_value(); }
+
   FakePlatform platform;
+  MemoryFileSystem files;
+
+ private:
+  std::string last_errors_;
+};
+
+// Each test runs in an empty temporary working directory of its own, on the
+// disk, for what only a disk shows.
+class InWorkDir : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  std::unique_ptr<FileSystem> disk = makeDiskFileSystem();
 
  private:
   std::filesystem::path previous_dir_;
   std::filesystem::path work_dir_;
-  std::string last_errors_;
 };
 
-void writeFile(const std::string& name, const std::string& content);
+void writeDiskFile(const std::string& name, const std::string& content);
 // The file's text, with the platform's line ends read as "\n", or
 // "<missing>" where there is no such file.
-std::string readFile(const std::string& name);
-bool fileExists(const std::string& name);
+std::string readDiskFile(const std::string& name);
 
 // The exact texts the program writes around what a test looks at.
 std::string signOnText();

@@ -9,7 +9,6 @@
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
-#include "os/text_file.h"
 
 namespace census {
 namespace {
@@ -61,6 +60,7 @@ struct Streams {
   std::istream& in;
   std::ostream& out;
   std::ostream& errors;
+  FileSystem& files;
 };
 
 // One command of the command line: a name, a line of help, its options, and
@@ -74,25 +74,27 @@ struct Command {
 
 constexpr std::array kCommands = {
     Command{"check", "Check the data files and say where each problem is; change nothing",
-            noOptions, [](const CommandSettings&, Streams& s) { return runCheck(s.out); }},
+            noOptions,
+            [](const CommandSettings&, Streams& s) { return runCheck(s.files, s.out, s.errors); }},
     Command{"export", "Write the figures as CSV or JSON, with ISO 3166-2 state codes",
             exportOptions,
             [](const CommandSettings& settings, Streams& s) {
               useBinaryStandardOutput();
-              return runExport(settings.format == "json" ? ExportFormat::kJson : ExportFormat::kCsv,
+              return runExport(s.files,
+                               settings.format == "json" ? ExportFormat::kJson : ExportFormat::kCsv,
                                settings.output, s.out, s.errors);
             }},
     Command{"import", "Replace the population files of the lists a CSV file holds, all or nothing",
             importOptions,
             [](const CommandSettings& settings, Streams& s) {
               useBinaryStandardInput();
-              return runImport(settings.input, settings.dry_run, s.in, s.out, s.errors);
+              return runImport(s.files, settings.input, settings.dry_run, s.in, s.out, s.errors);
             }},
     Command{"report", "Write one HTML page of tables, charts and problems, to view or print",
             reportOptions,
             [](const CommandSettings& settings, Streams& s) {
               if (settings.output == "-") useBinaryStandardOutput();
-              return runReport(settings.output, s.out, s.errors);
+              return runReport(s.files, settings.output, s.out, s.errors);
             }},
 };
 
@@ -107,13 +109,13 @@ int usageError(std::ostream& errors, const std::string& problem) {
 int reportWriteError(int status, std::ostream& out, std::ostream& errors) {
   if (out.flush()) return status;
   errors << "census: write error: " << errorText(errno == 0 ? EIO : errno) << "\n";
-  return kExitDataProblem;
+  return kExitFailure;
 }
 
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& errors, Platform& platform) {
+                   std::ostream& errors, Platform& platform, FileSystem& files) {
   CLI::App app{"census: record and review population figures of Nigerian states.", "census"};
   app.footer(std::string(kHelpFooter));
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
@@ -149,11 +151,12 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
       return kExitUsage;
     }
   }
-  Streams streams{in, out, errors};
+  files.recoverSaves();
+  Streams streams{in, out, errors, files};
   for (const auto& [sub, command] : commands) {
     if (sub->parsed()) return reportWriteError(command->run(settings, streams), out, errors);
   }
-  return runCensus(in, out, errors, platform);
+  return runCensus(in, out, errors, platform, files);
 }
 
 }  // namespace census

@@ -10,19 +10,17 @@
 #include <string>
 #include <vector>
 
+#include "base/exit_status.h"
+#include "os/file_system.h"
 #include "os/platform.h"
 
 namespace census {
 
-// Exit statuses of every form of the command line.
-inline constexpr int kExitSuccess = 0;
-inline constexpr int kExitDataProblem = 1;  // the data has problems, or a command failed on it
-inline constexpr int kExitUsage = 2;        // usage, or the environment (directory, input)
-
 // Runs census with these arguments (the program name left out) on the given
-// streams, and returns the exit status. Nothing is run and no file touched
-// after a usage error.
+// streams and files, and returns the exit status. Before anything is read,
+// a save that was cut short in the working directory is finished or undone.
+// Nothing is run and no file touched after a usage error.
 int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
-                   std::ostream& errors, Platform& platform);
+                   std::ostream& errors, Platform& platform, FileSystem& files);
 
 }  // namespace census

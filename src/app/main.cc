@@ -13,5 +13,6 @@ int main(int argc, char** argv) {
   std::cout.rdbuf()->pubsetbuf(nullptr, 0);
   const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
   const auto platform = census::makeSystemPlatform();
-  return census::runCommandLine(arguments, std::cin, std::cout, std::cerr, *platform);
+  const auto files = census::makeDiskFileSystem();
+  return census::runCommandLine(arguments, std::cin, std::cout, std::cerr, *platform, *files);
 }

@@ -6,7 +6,6 @@
 
 #include "base/line_fields.h"
 #include "base/output_buffer.h"
-#include "os/text_file.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -22,24 +21,10 @@ struct RuleInfo {
 
 // Indexed by Rule.
 constexpr std::array<RuleInfo, kRuleCount> kRules = {{
-    {"not-a-number", Severity::kError},
-    {"out-of-range", Severity::kError},
-    {"missing-figures", Severity::kError},
-    {"short-row", Severity::kError},
-    {"wrong-state", Severity::kError},
-    {"missing-states", Severity::kError},
-    {"extra-lines", Severity::kError},
-    {"facility-record", Severity::kError},
-    {"unreadable", Severity::kError},
-    {"sex-sum", Severity::kWarning},
-    {"youth-over-total", Severity::kWarning},
-    {"negative", Severity::kWarning},
-    {"trailing-text", Severity::kWarning},
-    {"blank-line", Severity::kWarning},
+#define CENSUS_RULE_INFO(name, code, severity) {code, Severity::severity},
+    CENSUS_FOREACH_CHECK_RULE(CENSUS_RULE_INFO)
+#undef CENSUS_RULE_INFO
 }};
-
-// "not-a-number", "sex-sum", ...: the stable code a finding ends with.
-std::string_view ruleCode(Rule rule) { return kRules[static_cast<std::size_t>(rule)].code; }
 
 std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
 
@@ -161,28 +146,15 @@ void judgeNegatives(Reporter& reporter, std::size_t line_number,
   }
 }
 
-// Opens a file for the check: reports it unreadable, or notes it not saved.
-bool openForCheck(TextFileReader& file, std::string_view name, Reporter& reporter,
-                  CheckSummary& summary) {
-  using FileState = CheckSummary::FileState;
-  if (file.state() == TextFileReader::State::kMissing) {
-    summary.files.emplace_back(name, FileState::kNotSaved);
-    return false;
-  }
-  if (file.state() == TextFileReader::State::kUnreadable) {
-    summary.files.emplace_back(name, FileState::kUnreadable);
-    reporter.report(0, 0, Rule::kUnreadable, "cannot be read: " + file.reason());
-    return false;
-  }
-  summary.files.emplace_back(name, FileState::kRead);
-  return true;
-}
-
-// A read error part way: what was read is judged, and the file is reported.
-void noteReadError(const TextFileReader& file, Reporter& reporter, CheckSummary& summary) {
-  if (file.state() != TextFileReader::State::kUnreadable) return;
-  summary.files.back().second = CheckSummary::FileState::kUnreadable;
-  reporter.report(0, 0, Rule::kUnreadable, "cannot be read to its end: " + file.reason());
+// Notes the file's state in the summary; one that cannot be read, or not
+// to its end, is a finding of its own.
+void noteFileState(std::string_view name, const FileState& state, Reporter& reporter,
+                   CheckSummary& summary) {
+  summary.files.emplace_back(name, state);
+  if (!state.unreadable()) return;
+  reporter.report(
+      0, 0, Rule::kUnreadable,
+      (state.read_in_part ? "cannot be read to its end: " : "cannot be read: ") + state.reason);
 }
 
 const IntegerNames kFigureNamesForCheck = {
@@ -233,50 +205,6 @@ void judgeFigures(Reporter& reporter, std::size_t line_number, const PopulationL
   }
 }
 
-void checkPopulationFile(const StateList& list, CheckSummary& summary,
-                         const std::function<void(const Finding&)>& on_finding) {
-  Reporter reporter(list.file_name, summary, on_finding);
-  TextFileReader file{std::string(list.file_name)};
-  if (!openForCheck(file, list.file_name, reporter, summary)) return;
-  const std::size_t size = list.states.size();
-  std::array<bool, kMostStatesInAList> seen{};
-  std::size_t position = 0;  // of the next record: blank lines are skipped
-  std::size_t line_number = 0;
-  for (std::string_view text; file.nextLine(text);) {
-    ++line_number;
-    const PopulationLine line = readPopulationLine(text);
-    if (!line.has_label) {
-      reporter.report(line_number, 0, Rule::kBlankLine, "blank line, which the listing skips");
-      continue;
-    }
-    if (position >= size) {
-      reporter.report(line_number, 0, Rule::kExtraLines,
-                      "a line beyond the last state of list " + number(list.number) + ", " +
-                          quoted(list.states[size - 1].file_label) +
-                          "; the listing shows it as an extra row");
-    } else if (line.label.word != list.states[position].file_label) {
-      judgeLabel(reporter, line_number, list, position, line.label,
-                 std::span<const bool>(seen.data(), size));
-    }
-    const std::size_t found = positionOfLabel(list, line.label.word);
-    if (found < size) seen[found] = true;
-    ++position;
-    judgeFigures(reporter, line_number, line);
-  }
-  noteReadError(file, reporter, summary);
-  std::vector<std::string> missing;
-  for (std::size_t i = 0; i < size; ++i) {
-    if (!seen[i]) missing.push_back(std::string(list.states[i].file_label));
-  }
-  if (!missing.empty()) {
-    reporter.report(0, 0, Rule::kMissingStates,
-                    number(static_cast<std::int64_t>(missing.size())) + " of the " +
-                        number(static_cast<std::int64_t>(size)) + " states of list " +
-                        number(list.number) + " missing: " + joined(missing) +
-                        "; the listing shows no row for them");
-  }
-}
-
 std::string gridColumnName(std::size_t i) {
   return "column " + number(static_cast<std::int64_t>(i + 1)) + " (" +
          std::string(stateList(1).states[i].file_label) + ")";
@@ -288,66 +216,8 @@ bool isBlank(std::string_view text) {
   return text.find_first_not_of(" \t\v\f\r") == std::string_view::npos;
 }
 
-void checkCensusGrid(CheckSummary& summary, const std::function<void(const Finding&)>& on_finding) {
-  Reporter reporter(kCensusGridFileName, summary, on_finding);
-  TextFileReader file{std::string(kCensusGridFileName)};
-  if (!openForCheck(file, kCensusGridFileName, reporter, summary)) return;
-  std::size_t line_number = 0;
-  std::array<std::size_t, kGridColumnCount> columns{};
-  for (std::string_view text; file.nextLine(text);) {
-    ++line_number;
-    // A plain line of sixteen values costs no more than its reading and a
-    // look for a negative value; any other is read again with its columns.
-    LineFields fields(text);
-    CensusGridRow row;
-    if (fields.readIntegers(row).plain &&
-        std::none_of(row.begin(), row.end(), [](std::int32_t value) { return value < 0; })) {
-      continue;
-    }
-    const CensusGridLine line = readCensusGridLine(text, columns.data());
-    if (isBlank(text)) {
-      reporter.report(line_number, 0, Rule::kBlankLine,
-                      "blank line, which the listing shows as a row of zeros");
-      continue;
-    }
-    if (!judgeIntegers(reporter, line_number, line.reading, line.row, columns, kGridNames,
-                       Rule::kShortRow)) {
-      continue;
-    }
-    judgeTrailing(reporter, line_number, line.trailing, "sixteenth value");
-    judgeNegatives(reporter, line_number, line.row, columns, kGridNames);
-  }
-  noteReadError(file, reporter, summary);
-}
-
 std::string withoutTrailingBlank(std::string_view caption) {
   return std::string(caption.substr(0, caption.size() - 1));
-}
-
-void checkFacilityRecord(CheckSummary& summary,
-                         const std::function<void(const Finding&)>& on_finding) {
-  Reporter reporter(kFacilityFileName, summary, on_finding);
-  TextFileReader file{std::string(kFacilityFileName)};
-  if (!openForCheck(file, kFacilityFileName, reporter, summary)) return;
-  std::size_t line_number = 0;
-  for (std::string_view text; file.nextLine(text);) {
-    ++line_number;
-    if (line_number > kFacilityAnswerCount) {
-      reporter.report(line_number, 0, Rule::kFacilityRecord,
-                      "a line beyond the sixth; the record has six lines");
-    } else if (!text.starts_with(kFacilityCaptions[line_number - 1])) {
-      reporter.report(line_number, 1, Rule::kFacilityRecord,
-                      "the line does not begin with the caption of answer " +
-                          number(static_cast<std::int64_t>(line_number)) + ", " +
-                          quoted(withoutTrailingBlank(kFacilityCaptions[line_number - 1])));
-    }
-  }
-  noteReadError(file, reporter, summary);
-  if (line_number < kFacilityAnswerCount && file.isOpen()) {
-    reporter.report(
-        0, 0, Rule::kFacilityRecord,
-        "only " + number(static_cast<std::int64_t>(line_number)) + " of the 6 lines of the record");
-  }
 }
 
 std::string countOf(std::size_t count, std::string_view noun) {
@@ -378,6 +248,13 @@ std::string countsOf(const CheckSummary& summary, Severity severity) {
 
 Severity ruleSeverity(Rule rule) { return kRules[static_cast<std::size_t>(rule)].severity; }
 
+std::string_view ruleCode(Rule rule) { return kRules[static_cast<std::size_t>(rule)].code; }
+
+bool CheckSummary::anyUnreadable() const {
+  return std::any_of(files.begin(), files.end(),
+                     [](const auto& file) { return file.second.unreadable(); });
+}
+
 std::string formatFinding(const Finding& finding) {
   std::string text(finding.file);
   if (finding.line > 0) text += ":" + number(static_cast<std::int64_t>(finding.line));
@@ -387,39 +264,157 @@ std::string formatFinding(const Finding& finding) {
   return text;
 }
 
-CheckSummary checkDataFiles(const std::function<void(const Finding&)>& on_finding) {
+PopulationCheck::PopulationCheck(const StateList& list, CheckSummary& summary,
+                                 const FindingHandler& on_finding)
+    : list_(list), summary_(summary), on_finding_(on_finding) {}
+
+void PopulationCheck::onBlankLine(std::size_t line_number) {
+  Reporter reporter(list_.file_name, summary_, on_finding_);
+  reporter.report(line_number, 0, Rule::kBlankLine, "blank line, which the listing skips");
+}
+
+void PopulationCheck::onRecord(std::size_t line_number, const PopulationLine& line) {
+  Reporter reporter(list_.file_name, summary_, on_finding_);
+  const std::size_t size = list_.states.size();
+  if (position_ >= size) {
+    reporter.report(line_number, 0, Rule::kExtraLines,
+                    "a line beyond the last state of list " + number(list_.number) + ", " +
+                        quoted(list_.states[size - 1].file_label) +
+                        "; the listing shows it as an extra row");
+  } else if (line.label.word != list_.states[position_].file_label) {
+    judgeLabel(reporter, line_number, list_, position_, line.label,
+               std::span<const bool>(seen_.data(), size));
+  }
+  const std::size_t found = positionOfLabel(list_, line.label.word);
+  if (found < size) seen_[found] = true;
+  ++position_;
+  judgeFigures(reporter, line_number, line);
+}
+
+void PopulationCheck::finish(const FileState& state) {
+  Reporter reporter(list_.file_name, summary_, on_finding_);
+  noteFileState(list_.file_name, state, reporter, summary_);
+  if (state.status == FileStatus::kNotSavedYet || (state.unreadable() && !state.read_in_part)) {
+    return;
+  }
+  const std::size_t size = list_.states.size();
+  std::vector<std::string> missing;
+  for (std::size_t i = 0; i < size; ++i) {
+    if (!seen_[i]) missing.push_back(std::string(list_.states[i].file_label));
+  }
+  if (!missing.empty()) {
+    reporter.report(0, 0, Rule::kMissingStates,
+                    number(static_cast<std::int64_t>(missing.size())) + " of the " +
+                        number(static_cast<std::int64_t>(size)) + " states of list " +
+                        number(list_.number) + " missing: " + joined(missing) +
+                        "; the listing shows no row for them");
+  }
+}
+
+CensusGridCheck::CensusGridCheck(CheckSummary& summary, const FindingHandler& on_finding)
+    : summary_(summary), on_finding_(on_finding) {}
+
+void CensusGridCheck::onRow(std::size_t line_number, std::string_view text,
+                            const CensusGridRow& row, const IntegerReading& reading) {
+  // A plain line of sixteen values costs no more than its reading and a
+  // look for a negative value; any other is read again with its columns.
+  if (reading.plain &&
+      std::none_of(row.begin(), row.end(), [](std::int32_t value) { return value < 0; })) {
+    return;
+  }
+  Reporter reporter(kCensusGridFileName, summary_, on_finding_);
+  if (isBlank(text)) {
+    reporter.report(line_number, 0, Rule::kBlankLine,
+                    "blank line, which the listing shows as a row of zeros");
+    return;
+  }
+  std::array<std::size_t, kGridColumnCount> columns{};
+  const CensusGridLine line = readCensusGridLine(text, columns.data());
+  if (!judgeIntegers(reporter, line_number, line.reading, line.row, columns, kGridNames,
+                     Rule::kShortRow)) {
+    return;
+  }
+  judgeTrailing(reporter, line_number, line.trailing, "sixteenth value");
+  judgeNegatives(reporter, line_number, line.row, columns, kGridNames);
+}
+
+void CensusGridCheck::finish(const FileState& state) {
+  Reporter reporter(kCensusGridFileName, summary_, on_finding_);
+  noteFileState(kCensusGridFileName, state, reporter, summary_);
+}
+
+FacilityCheck::FacilityCheck(CheckSummary& summary, const FindingHandler& on_finding)
+    : summary_(summary), on_finding_(on_finding) {}
+
+void FacilityCheck::onLine(std::size_t line_number, std::string_view text) {
+  Reporter reporter(kFacilityFileName, summary_, on_finding_);
+  lines_ = line_number;
+  if (line_number > kFacilityAnswerCount) {
+    reporter.report(line_number, 0, Rule::kFacilityRecord,
+                    "a line beyond the sixth; the record has six lines");
+  } else if (!text.starts_with(kFacilityCaptions[line_number - 1])) {
+    reporter.report(line_number, 1, Rule::kFacilityRecord,
+                    "the line does not begin with the caption of answer " +
+                        number(static_cast<std::int64_t>(line_number)) + ", " +
+                        quoted(withoutTrailingBlank(kFacilityCaptions[line_number - 1])));
+  }
+}
+
+void FacilityCheck::finish(const FileState& state) {
+  Reporter reporter(kFacilityFileName, summary_, on_finding_);
+  noteFileState(kFacilityFileName, state, reporter, summary_);
+  if (lines_ < kFacilityAnswerCount && state.saved()) {
+    reporter.report(
+        0, 0, Rule::kFacilityRecord,
+        "only " + number(static_cast<std::int64_t>(lines_)) + " of the 6 lines of the record");
+  }
+}
+
+CheckSummary checkDataFiles(FileSystem& files, const FindingHandler& on_finding) {
   CheckSummary summary;
-  for (const StateList& list : stateLists()) checkPopulationFile(list, summary, on_finding);
-  checkCensusGrid(summary, on_finding);
-  checkFacilityRecord(summary, on_finding);
+  for (const StateList& list : stateLists()) {
+    PopulationCheck check(list, summary, on_finding);
+    check.finish(readPopulationFile(files, list, check));
+  }
+  CensusGridCheck grid(summary, on_finding);
+  grid.finish(readCensusGridFile(files, grid));
+  FacilityCheck facility(summary, on_finding);
+  facility.finish(readFacilityFile(files, facility));
   return summary;
 }
 
 std::string formatSummary(const CheckSummary& summary) {
-  using FileState = CheckSummary::FileState;
+  constexpr std::array<std::pair<FileStatus, std::string_view>, 3> kGroups = {{
+      {FileStatus::kSaved, "read"},
+      {FileStatus::kUnreadable, "unreadable"},
+      {FileStatus::kNotSavedYet, "not saved yet"},
+  }};
   std::string text = "census check: " + countsOf(summary, Severity::kError) + ", " +
                      countsOf(summary, Severity::kWarning);
-  constexpr std::array<std::pair<FileState, std::string_view>, 3> kGroups = {{
-      {FileState::kRead, "read"},
-      {FileState::kUnreadable, "unreadable"},
-      {FileState::kNotSaved, "not saved yet"},
-  }};
-  for (const auto& [state, heading] : kGroups) {
+  for (const auto& [status, heading] : kGroups) {
     std::string names;
-    for (const auto& [name, file_state] : summary.files) {
-      if (file_state == state) names += (names.empty() ? "" : ", ") + std::string(name);
+    for (const auto& [name, state] : summary.files) {
+      if (state.status == status) names += (names.empty() ? "" : ", ") + std::string(name);
     }
     if (!names.empty()) text += "; " + std::string(heading) + ": " + names;
   }
   return text;
 }
 
-int runCheck(std::ostream& out) {
+std::string cannotReadLine(std::string_view file, const FileState& state) {
+  return "census: cannot read " + std::string(file) + ": " + state.reason + "\n";
+}
+
+int runCheck(FileSystem& files, std::ostream& out, std::ostream& errors) {
   OutputBuffer buffer(out);
-  const CheckSummary summary =
-      checkDataFiles([&](const Finding& finding) { buffer << formatFinding(finding) << '\n'; });
+  const CheckSummary summary = checkDataFiles(
+      files, [&](const Finding& finding) { buffer << formatFinding(finding) << '\n'; });
   buffer << formatSummary(summary) << '\n';
-  return summary.errors > 0 ? 1 : 0;
+  buffer.flush();
+  for (const auto& [name, state] : summary.files) {
+    if (state.unreadable()) errors << cannotReadLine(name, state);
+  }
+  return summary.errors > 0 ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace census

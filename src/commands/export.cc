@@ -6,8 +6,8 @@
 #include <sstream>
 
 #include "base/output_buffer.h"
+#include "commands/check.h"
 #include "commands/csv.h"
-#include "os/text_file.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -21,34 +21,37 @@ using Json = nlohmann::ordered_json;
 constexpr std::string_view kCsvHeader =
     "list,position,label,state,iso_code,total,male,female,youth";
 
-// Reads a data file line by line; where it exists but cannot be read, says
-// so on errors and remembers the failure.
-class ExportReader {
+// The files the export has read, and what it says of those it could not.
+class ExportReads {
  public:
-  ExportReader(std::string_view file_name, std::ostream& errors, bool& failed)
-      : name_(file_name), file_(std::string(file_name)), errors_(errors), failed_(failed) {}
-  ~ExportReader() {
-    if (file_.state() != TextFileReader::State::kUnreadable) return;
-    errors_ << "census: cannot read " << name_ << ": " << file_.reason() << "\n";
-    failed_ = true;
-  }
+  explicit ExportReads(std::ostream& errors) : errors_(errors) {}
 
-  bool saved() const { return file_.state() != TextFileReader::State::kMissing; }
-  bool nextLine(std::string_view& line) { return file_.nextLine(line); }
-
-  // Calls on_record(record, position) for each record the listing shows,
-  // position counting from 1.
-  void readRecords(const std::function<void(const PopulationRecord&, std::size_t)>& on_record) {
-    std::size_t position = 0;
-    readPopulationFile(
-        file_, [&](const PopulationRecord& record, std::size_t) { on_record(record, ++position); });
+  const FileState& note(std::string_view file, FileState state) {
+    if (state.unreadable()) {
+      errors_ << cannotReadLine(file, state);
+      failed_ = true;
+    }
+    last_ = std::move(state);
+    return last_;
   }
+  bool failed() const { return failed_; }
 
  private:
-  std::string_view name_;
-  TextFileReader file_;
   std::ostream& errors_;
-  bool& failed_;
+  bool failed_ = false;
+  FileState last_;
+};
+
+// Counts the records of a population file as the listing shows them.
+class RecordSink : public PopulationSink {
+ public:
+  explicit RecordSink(std::function<void(const PopulationLine&, std::size_t)> on_record)
+      : on_record_(std::move(on_record)) {}
+  void onRecord(std::size_t, const PopulationLine& line) override { on_record_(line, ++position_); }
+
+ private:
+  std::function<void(const PopulationLine&, std::size_t)> on_record_;
+  std::size_t position_ = 0;
 };
 
 // A label a spreadsheet would take for a formula is written as text.
@@ -58,118 +61,147 @@ std::string spreadsheetText(std::string_view label) {
   return (formula ? "'" : "") + std::string(label);
 }
 
-int writeCsv(std::ostream& out, std::ostream& errors) {
-  bool failed = false;
+int writeCsv(FileSystem& files, std::ostream& out, std::ostream& errors) {
+  ExportReads reads(errors);
   OutputBuffer buffer(out);
   buffer << kCsvHeader << "\r\n";
   for (const StateList& list : stateLists()) {
-    ExportReader file(list.file_name, errors, failed);
-    file.readRecords([&](const PopulationRecord& record, std::size_t position) {
-      const StateEntry* state = stateWithLabel(list, record.label);
+    RecordSink sink([&](const PopulationLine& line, std::size_t position) {
+      const StateEntry* state = stateWithLabel(list, line.label.word);
       buffer << std::int64_t{list.number} << ',' << position << ','
-             << csvField(spreadsheetText(record.label)) << ','
+             << csvField(spreadsheetText(line.label.word)) << ','
              << csvField(state != nullptr ? state->iso_name : "") << ','
              << (state != nullptr ? state->iso_code : "");
-      for (const std::int32_t figure : record.figures) buffer << ',' << figure;
+      for (const std::int32_t figure : line.figures) buffer << ',' << figure;
       buffer << "\r\n";
     });
+    reads.note(list.file_name, readPopulationFile(files, list, sink));
   }
   buffer.flush();
-  return failed ? 1 : 0;
+  return reads.failed() ? kExitFailure : kExitSuccess;
 }
 
-Json populationList(const StateList& list, std::ostream& errors, bool& failed) {
-  ExportReader file(list.file_name, errors, failed);
+// The file's status as the document says it: "saved", "not saved yet" or
+// "unreadable", with the reason of an unreadable file.
+void addStatus(Json& entry, const FileState& state) {
+  entry["status"] = statusName(state.status);
+  if (state.unreadable()) entry["reason"] = state.reason;
+}
+
+Json populationList(FileSystem& files, const StateList& list, ExportReads& reads) {
   Json states = Json::array();
-  file.readRecords([&](const PopulationRecord& record, std::size_t position) {
-    const StateEntry* state = stateWithLabel(list, record.label);
+  RecordSink sink([&](const PopulationLine& line, std::size_t position) {
+    const StateEntry* state = stateWithLabel(list, line.label.word);
     Json entry = {{"position", position},
-                  {"label", record.label},
+                  {"label", line.label.word},
                   {"state", state != nullptr ? state->iso_name : ""},
                   {"iso_code", state != nullptr ? state->iso_code : ""}};
     for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
-      entry[std::string(kFigureNames[figure])] = record.figures[figure];
+      entry[std::string(kFigureNames[figure])] = line.figures[figure];
     }
     states.push_back(std::move(entry));
   });
-  return {{"list", list.number},
-          {"file", list.file_name},
-          {"saved", file.saved()},
-          {"states", std::move(states)}};
+  const FileState& state = reads.note(list.file_name, readPopulationFile(files, list, sink));
+  Json result = {{"list", list.number}, {"file", list.file_name}, {"states", std::move(states)}};
+  addStatus(result, state);
+  return result;
 }
 
-Json facilityRecord(std::ostream& errors, bool& failed) {
-  ExportReader file(kFacilityFileName, errors, failed);
-  Json answers = Json::array();
-  for (std::string_view line; file.nextLine(line);) {
-    const FacilityLine split = splitFacilityLine(line);
+class AnswerSink final : public FacilitySink {
+ public:
+  void onLine(std::size_t, std::string_view text) override {
+    const FacilityLine split = splitFacilityLine(text);
     answers.push_back({{"caption", split.caption}, {"answer", split.answer}});
   }
-  return {{"file", kFacilityFileName}, {"saved", file.saved()}, {"answers", std::move(answers)}};
+  Json answers = Json::array();
+};
+
+Json facilityRecord(FileSystem& files, ExportReads& reads) {
+  AnswerSink sink;
+  const FileState& state = reads.note(kFacilityFileName, readFacilityFile(files, sink));
+  Json result = {{"file", kFacilityFileName}, {"answers", std::move(sink.answers)}};
+  addStatus(result, state);
+  return result;
 }
 
-// Stands for the grid's rows in the document until they are streamed.
+// Stands for the grid's rows and status in the document until they are
+// streamed.
 constexpr std::string_view kRowsMark = "\x01rows\x01";
 
 // The grid's rows as the document holds them at their depth (three levels
 // in: the document, "grid", "rows"), written one row at a time.
-void streamGridRows(ExportReader& file, OutputBuffer& buffer) {
-  const std::string row_indent(6, ' ');
-  bool first = true;
-  for (std::string_view line; file.nextLine(line);) {
-    const CensusGridRow row = parseCensusGridLine(line);
+class GridRowSink final : public CensusGridSink {
+ public:
+  explicit GridRowSink(OutputBuffer& buffer) : buffer_(buffer) {}
+  void onRow(std::size_t, std::string_view, const CensusGridRow& row,
+             const IntegerReading&) override {
     std::string text = Json(row).dump(2);
     for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 1) {
-      text.insert(at + 1, row_indent);
+      text.insert(at + 1, kRowIndent);
     }
-    buffer << (first ? "[\n" : ",\n") << row_indent << text;
-    first = false;
+    buffer_ << (first_ ? "[\n" : ",\n") << kRowIndent << text;
+    first_ = false;
   }
-  buffer << (first ? "[]" : "\n    ]");
-}
+  void finish() { buffer_ << (first_ ? "[]" : "\n    ]"); }
 
-int writeJson(std::ostream& out, std::ostream& errors) {
-  bool failed = false;
+ private:
+  static constexpr std::string_view kRowIndent = "      ";
+  OutputBuffer& buffer_;
+  bool first_ = true;
+};
+
+int writeJson(FileSystem& files, std::ostream& out, std::ostream& errors) {
+  ExportReads reads(errors);
   Json lists = Json::array();
-  for (const StateList& list : stateLists()) lists.push_back(populationList(list, errors, failed));
+  for (const StateList& list : stateLists()) lists.push_back(populationList(files, list, reads));
   Json columns = Json::array();
   for (const StateEntry& state : stateList(1).states) columns.push_back(state.iso_code);
-  ExportReader grid(kCensusGridFileName, errors, failed);
-  Json document = {{"lists", std::move(lists)},
-                   {"grid",
-                    {{"file", kCensusGridFileName},
-                     {"saved", grid.saved()},
-                     {"columns", std::move(columns)},
-                     {"rows", kRowsMark}}},
-                   {"facility", facilityRecord(errors, failed)}};
+  Json document = {
+      {"lists", std::move(lists)},
+      {"grid",
+       {{"file", kCensusGridFileName}, {"columns", std::move(columns)}, {"rows", kRowsMark}}},
+      {"facility", facilityRecord(files, reads)}};
   const std::string text = document.dump(2);
   const std::string mark = Json(kRowsMark).dump();
   const std::size_t at = text.find(mark);
   OutputBuffer buffer(out);
   buffer << std::string_view(text).substr(0, at);
-  streamGridRows(grid, buffer);
+  GridRowSink rows(buffer);
+  const FileState& grid = reads.note(kCensusGridFileName, readCensusGridFile(files, rows));
+  rows.finish();
+  // The grid's status follows its rows, which are read as they are written.
+  Json status = Json::object();
+  addStatus(status, grid);
+  for (const auto& [key, value] : status.items()) {
+    buffer << ",\n    " << Json(key).dump() << ": " << value.dump();
+  }
   buffer << std::string_view(text).substr(at + mark.size()) << "\n";
   buffer.flush();
-  return failed ? 1 : 0;
+  return reads.failed() ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace
 
-int writeExport(ExportFormat format, std::ostream& out, std::ostream& errors) {
-  return format == ExportFormat::kCsv ? writeCsv(out, errors) : writeJson(out, errors);
+int writeExport(FileSystem& files, ExportFormat format, std::ostream& out, std::ostream& errors) {
+  return format == ExportFormat::kCsv ? writeCsv(files, out, errors)
+                                      : writeJson(files, out, errors);
 }
 
-int runExport(ExportFormat format, const std::string& output_file, std::ostream& out,
-              std::ostream& errors) {
-  if (output_file.empty()) return writeExport(format, out, errors);
+int runExport(FileSystem& files, ExportFormat format, const std::string& output_file,
+              std::ostream& out, std::ostream& errors) {
+  if (output_file.empty()) return writeExport(files, format, out, errors);
   std::ostringstream content;
-  const int status = writeExport(format, content, errors);
-  std::string reason;
-  if (!saveBinaryFile(output_file, content.str(), &reason)) {
-    errors << "census: cannot save " << output_file << ": " << reason << "\n";
-    return 1;
+  if (writeExport(files, format, content, errors) != kExitSuccess) {
+    errors << "census: " << output_file << " not written: the export is incomplete\n";
+    return kExitFailure;
   }
-  return status;
+  const FileReplacement save{output_file, std::move(content).str(), LineEnds::kExact, true};
+  SaveFailure failure;
+  if (!files.replaceFiles({&save, 1}, &failure)) {
+    errors << "census: cannot save " << failure.name << ": " << failure.reason << "\n";
+    return kExitFailure;
+  }
+  return kExitSuccess;
 }
 
 }  // namespace census

@@ -8,6 +8,8 @@
 #include <ostream>
 #include <string>
 
+#include "os/file_system.h"
+
 namespace census {
 
 enum class ExportFormat { kCsv, kJson };
@@ -21,15 +23,18 @@ enum class ExportFormat { kCsv, kJson };
 // or one JSON document, two-space indent, of the lists, the census grid
 // and the facility record. A label that begins with '=', '+', '-' or '@' is
 // written after an apostrophe in CSV, so a spreadsheet takes it as text.
-// Streams to out, holding one line of a data file at a time. Returns 0, or
-// 1 where a data file exists but cannot be read (it is exported as empty,
-// and errors says which and why).
-int writeExport(ExportFormat format, std::ostream& out, std::ostream& errors);
+// Each file says its status: "saved", "not saved yet" or "unreadable" (with
+// the reason). Streams to out, reading each data file once and holding one
+// line of it at a time. Returns kExitSuccess, or kExitFailure where a data
+// file exists but cannot be read (what could be read of it is exported, and
+// errors says which and why).
+int writeExport(FileSystem& files, ExportFormat format, std::ostream& out, std::ostream& errors);
 
 // The command: to out, or with an output file name to that file through an
-// all-or-nothing save, out then staying empty. Returns 0, or 1 where a data
-// file cannot be read or the output file cannot be saved (errors says why).
-int runExport(ExportFormat format, const std::string& output_file, std::ostream& out,
-              std::ostream& errors);
+// all-or-nothing save, out then staying empty. Returns kExitSuccess, or
+// kExitFailure where a data file cannot be read (the output file is then
+// left as it was) or the output file cannot be saved; errors says why.
+int runExport(FileSystem& files, ExportFormat format, const std::string& output_file,
+              std::ostream& out, std::ostream& errors);
 
 }  // namespace census

@@ -8,9 +8,9 @@
 #include <sstream>
 #include <vector>
 
+#include "base/exit_status.h"
 #include "base/line_fields.h"
 #include "commands/csv.h"
-#include "os/text_file.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
 
@@ -166,23 +166,28 @@ class Import {
     }
   }
 
-  // Saves each list that appeared; returns false where a save failed.
-  bool save(bool dry_run, std::ostream& out) {
-    bool saved = true;
+  // Replaces the files of every list that appeared, as one save; with
+  // dry_run, only checks that they could be. Returns false where they
+  // cannot be.
+  bool save(FileSystem& files, bool dry_run, std::ostream& out) {
+    std::vector<FileReplacement> saves;
     for (const StateList& list : stateLists()) {
       const Entry& entry = lists_[static_cast<std::size_t>(list.number - 1)];
-      if (entry.first_line == 0) continue;
-      std::string reason;
-      if (dry_run) {
-        out << list.file_name << ": " << list.states.size() << " states checked, not saved\n";
-      } else if (writePopulationFile(list, entry.table, &reason)) {
-        out << list.file_name << ": " << list.states.size() << " states saved\n";
-      } else {
-        errors_ << "census: cannot save " << list.file_name << ": " << reason << "\n";
-        saved = false;
-      }
+      if (entry.first_line != 0) saves.push_back(populationFileReplacement(list, entry.table));
     }
-    return saved;
+    SaveFailure failure;
+    const bool saved =
+        dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
+    if (!saved) {
+      errors_ << "census: cannot save " << failure.name << ": " << failure.reason
+              << "; no file was changed\n";
+      return false;
+    }
+    for (const FileReplacement& file : saves) {
+      out << file.name << ": " << stateListOfFile(file.name).states.size()
+          << (dry_run ? " states checked, not saved\n" : " states saved\n");
+    }
+    return true;
   }
 
   bool anyList() const {
@@ -227,6 +232,13 @@ class Import {
     return position;
   }
 
+  static const StateList& stateListOfFile(std::string_view name) {
+    for (const StateList& list : stateLists()) {
+      if (list.file_name == name) return list;
+    }
+    return stateList(1);
+  }
+
   std::string source_;
   std::ostream& errors_;
   bool failed_ = false;
@@ -235,8 +247,8 @@ class Import {
 
 }  // namespace
 
-int importCsv(std::string_view text, const std::string& source, bool dry_run, std::ostream& out,
-              std::ostream& errors) {
+int importCsv(FileSystem& files, std::string_view text, const std::string& source, bool dry_run,
+              std::ostream& out, std::ostream& errors) {
   Import import(source, errors);
   CsvReader reader(text);
   CsvRecord record;
@@ -254,25 +266,24 @@ int importCsv(std::string_view text, const std::string& source, bool dry_run, st
     import.checkComplete();
     if (!import.anyList() && !import.failed()) import.error(record.line, "no rows to import");
   }
-  if (import.failed()) return 1;
-  if (!import.save(dry_run, out)) return 1;
+  if (import.failed() || !import.save(files, dry_run, out)) return kExitFailure;
   out << "The figures are not judged here: run 'census check' for its warnings.\n";
-  return 0;
+  return kExitSuccess;
 }
 
-int runImport(const std::string& input, bool dry_run, std::istream& in, std::ostream& out,
-              std::ostream& errors) {
+int runImport(FileSystem& files, const std::string& input, bool dry_run, std::istream& in,
+              std::ostream& out, std::ostream& errors) {
   std::string text;
   if (input == "-") {
     text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return importCsv(text, "<stdin>", dry_run, out, errors);
+    return importCsv(files, text, "<stdin>", dry_run, out, errors);
   }
   std::string reason;
-  if (!readWholeFile(input, &text, &reason)) {
+  if (!readWholeFile(files, input, &text, &reason)) {
     errors << "census: " << input << ": " << reason << "\n";
-    return 2;
+    return kExitUsage;
   }
-  return importCsv(text, input, dry_run, out, errors);
+  return importCsv(files, text, input, dry_run, out, errors);
 }
 
 }  // namespace census

@@ -11,23 +11,28 @@
 #include <ostream>
 #include <string>
 
+#include "os/file_system.h"
+
 namespace census {
 
 // Checks the whole CSV text first: every problem found goes to errors as
-// "SOURCE:LINE: error: ...", and then nothing is written and 1 returned.
-// Each list that appears must have every one of its states exactly once;
-// lists that do not appear are left alone. Without problems, each list's
-// population file is replaced in the program's own format (one save each,
-// all or nothing), "datas.dat: 16 states saved" goes to out for each, then
-// a line that points to `census check`; 0 is returned. With dry_run the
-// same is checked and said, and nothing is written. source names the input
-// in messages ("<stdin>" for standard input).
-int importCsv(std::string_view text, const std::string& source, bool dry_run, std::ostream& out,
-              std::ostream& errors);
+// "SOURCE:LINE: error: ...", and then nothing is written and kExitFailure
+// returned. Each list that appears must have every one of its states
+// exactly once; lists that do not appear are left alone. Without problems,
+// the population files of all the lists that appear are replaced in the
+// program's own format as one save, all of them or none; "datas.dat: 16
+// states saved" goes to out for each, then a line that points to `census
+// check`, and kExitSuccess is returned. A save that cannot be made says
+// which file and why on errors, changes nothing, and returns kExitFailure.
+// With dry_run the same is checked and said, including that every file
+// could be replaced, and nothing is written. source names the input in
+// messages ("<stdin>" for standard input).
+int importCsv(FileSystem& files, std::string_view text, const std::string& source, bool dry_run,
+              std::ostream& out, std::ostream& errors);
 
 // The command: reads FILE, or standard input for "-". A file that cannot be
-// read: "census: FILE: REASON" on errors, and 2.
-int runImport(const std::string& input, bool dry_run, std::istream& in, std::ostream& out,
-              std::ostream& errors);
+// read: "census: FILE: REASON" on errors, and kExitUsage.
+int runImport(FileSystem& files, const std::string& input, bool dry_run, std::istream& in,
+              std::ostream& out, std::ostream& errors);
 
 }  // namespace census

@@ -16,7 +16,6 @@
 #include "commands/check.h"
 #include "commands/svg.h"
 #include "os/platform.h"
-#include "os/text_file.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -75,20 +74,17 @@ std::string anchorOf(std::string_view file, std::size_t index) {
   return anchor + "-" + std::to_string(index + 1);
 }
 
-AllFindings collectFindings(CheckSummary& summary) {
-  AllFindings findings;
-  summary = checkDataFiles([&](const Finding& finding) {
-    FileFindings& file = findings[std::string(finding.file)];
-    if (file.shown.size() == kFindingsShownPerFile) {
-      ++file.more;
-      return;
-    }
-    if (finding.line > 0) {
-      file.anchor_of_line.emplace(finding.line, anchorOf(finding.file, file.shown.size()));
-    }
-    file.shown.push_back(finding);
-  });
-  return findings;
+// Keeps a finding for the page, as far as the limit per file goes.
+void keepFinding(AllFindings& findings, const Finding& finding) {
+  FileFindings& file = findings[std::string(finding.file)];
+  if (file.shown.size() == kFindingsShownPerFile) {
+    ++file.more;
+    return;
+  }
+  if (finding.line > 0) {
+    file.anchor_of_line.emplace(finding.line, anchorOf(finding.file, file.shown.size()));
+  }
+  file.shown.push_back(finding);
 }
 
 // The marker that links a table row to the first finding on its line.
@@ -120,36 +116,50 @@ struct ListRecord {
 
 struct ListFile {
   const StateList* list;
-  TextFileReader::State state;
+  FileState state;
   std::vector<ListRecord> records;  // the first of the file's records, as many as a page shows
   std::size_t records_in_file = 0;
   std::array<bool, kMostStatesInAList> saved{};   // which of the list's states have a record
   std::array<std::int64_t, kFigureCount> sums{};  // of all the file's records
 };
 
-// Reads a population file as the listing does. A file of more records than
-// a list has states is broken, but it is summed whole all the same; only
-// its first records are kept for the page.
-ListFile readList(const StateList& list) {
-  constexpr std::size_t kMostRecordsKept = 100;
-  ListFile file{&list, TextFileReader::State::kMissing, {}, 0, {}, {}};
-  TextFileReader reader{std::string(list.file_name)};
-  readPopulationFile(reader, [&](const PopulationRecord& record, std::size_t line) {
-    for (std::size_t f = 0; f < kFigureCount; ++f) file.sums[f] += record.figures[f];
-    ++file.records_in_file;
-    const std::size_t position = positionOfLabel(list, record.label);
-    if (position < list.states.size()) file.saved[position] = true;
-    if (file.records.size() < kMostRecordsKept) file.records.push_back({line, record});
-  });
-  file.state = reader.state();
-  return file;
-}
+// A population file as the listing reads it, checked on the way. A file of
+// more records than a list has states is broken, but it is summed whole all
+// the same; only its first records are kept for the page.
+class ListReading final : public PopulationSink {
+ public:
+  ListReading(const StateList& list, PopulationCheck& check)
+      : check_(check), file_{&list, {}, {}, 0, {}, {}} {}
 
-std::string_view stateText(TextFileReader::State state) {
-  switch (state) {
-    case TextFileReader::State::kOpen:
+  void onRecord(std::size_t number, const PopulationLine& line) override {
+    check_.onRecord(number, line);
+    constexpr std::size_t kMostRecordsKept = 100;
+    for (std::size_t f = 0; f < kFigureCount; ++f) file_.sums[f] += line.figures[f];
+    ++file_.records_in_file;
+    const std::size_t position = positionOfLabel(*file_.list, line.label.word);
+    if (position < file_.list->states.size()) file_.saved[position] = true;
+    if (file_.records.size() < kMostRecordsKept) {
+      file_.records.push_back({number, {std::string(line.label.word), line.figures}});
+    }
+  }
+  void onBlankLine(std::size_t number) override { check_.onBlankLine(number); }
+
+  ListFile finish(FileState state) {
+    check_.finish(state);
+    file_.state = std::move(state);
+    return std::move(file_);
+  }
+
+ private:
+  PopulationCheck& check_;
+  ListFile file_;
+};
+
+std::string_view stateText(const FileState& state) {
+  switch (state.status) {
+    case FileStatus::kSaved:
       return "<span class=\"saved\">saved</span>";
-    case TextFileReader::State::kMissing:
+    case FileStatus::kNotSavedYet:
       return "<span class=\"missing\">not saved yet</span>";
     default:
       return "<span class=\"unreadable\">cannot be read</span>";
@@ -170,7 +180,7 @@ void writeOverview(const std::vector<ListFile>& lists, OutputBuffer& page) {
          << file.list->states.size() << "</td>";
     for (const std::int64_t sum : file.sums) page << numberCell(sum);
     page << "</tr>\n";
-    if (file.state == TextFileReader::State::kOpen) all_totals += file.sums[kTotal];
+    if (file.state.saved()) all_totals += file.sums[kTotal];
   }
   page << "</tbody>\n<tfoot><tr><td colspan=\"3\">Sum of the totals of all saved lists</td>"
        << numberCell(all_totals) << "<td colspan=\"3\"></td></tr></tfoot>\n</table>\n"
@@ -226,7 +236,7 @@ void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& 
 }
 
 struct GridSummary {
-  TextFileReader::State state = TextFileReader::State::kMissing;
+  FileState state;
   std::size_t rows = 0;
   std::array<std::int64_t, kGridColumnCount> sums{};
   std::array<std::int32_t, kGridColumnCount> least{};
@@ -234,24 +244,63 @@ struct GridSummary {
   std::vector<std::pair<std::size_t, CensusGridRow>> first_rows;  // with their line numbers
 };
 
-GridSummary readGrid() {
-  GridSummary grid;
-  grid.least.fill(std::numeric_limits<std::int32_t>::max());
-  grid.greatest.fill(std::numeric_limits<std::int32_t>::min());
-  TextFileReader reader{std::string(kCensusGridFileName)};
-  for (std::string_view line; reader.nextLine(line);) {
-    const CensusGridRow row = parseCensusGridLine(line);
-    ++grid.rows;
-    for (std::size_t c = 0; c < kGridColumnCount; ++c) {
-      grid.sums[c] += row[c];
-      grid.least[c] = std::min(grid.least[c], row[c]);
-      grid.greatest[c] = std::max(grid.greatest[c], row[c]);
-    }
-    if (grid.first_rows.size() < kGridRowsShown) grid.first_rows.emplace_back(grid.rows, row);
+// The grid's column summaries and first rows, checked on the way.
+class GridReading final : public CensusGridSink {
+ public:
+  explicit GridReading(CensusGridCheck& check) : check_(check) {
+    grid_.least.fill(std::numeric_limits<std::int32_t>::max());
+    grid_.greatest.fill(std::numeric_limits<std::int32_t>::min());
   }
-  grid.state = reader.state();
-  return grid;
-}
+
+  void onRow(std::size_t number, std::string_view text, const CensusGridRow& row,
+             const IntegerReading& reading) override {
+    check_.onRow(number, text, row, reading);
+    ++grid_.rows;
+    for (std::size_t c = 0; c < kGridColumnCount; ++c) {
+      grid_.sums[c] += row[c];
+      grid_.least[c] = std::min(grid_.least[c], row[c]);
+      grid_.greatest[c] = std::max(grid_.greatest[c], row[c]);
+    }
+    if (grid_.first_rows.size() < kGridRowsShown) grid_.first_rows.emplace_back(number, row);
+  }
+
+  GridSummary finish(FileState state) {
+    check_.finish(state);
+    grid_.state = std::move(state);
+    return std::move(grid_);
+  }
+
+ private:
+  CensusGridCheck& check_;
+  GridSummary grid_;
+};
+
+// The facility record's first lines, checked on the way.
+struct FacilityLines {
+  FileState state;
+  std::vector<std::string> lines;
+};
+
+class FacilityReading final : public FacilitySink {
+ public:
+  explicit FacilityReading(FacilityCheck& check) : check_(check) {}
+
+  void onLine(std::size_t number, std::string_view text) override {
+    check_.onLine(number, text);
+    constexpr std::size_t kMostLinesKept = 100;
+    if (facility_.lines.size() < kMostLinesKept) facility_.lines.emplace_back(text);
+  }
+
+  FacilityLines finish(FileState state) {
+    check_.finish(state);
+    facility_.state = std::move(state);
+    return std::move(facility_);
+  }
+
+ private:
+  FacilityCheck& check_;
+  FacilityLines facility_;
+};
 
 void writeGrid(const GridSummary& grid, const AllFindings& findings, OutputBuffer& page) {
   const auto& states = stateList(1).states;
@@ -312,13 +361,12 @@ void writeGrid(const GridSummary& grid, const AllFindings& findings, OutputBuffe
   page << "</section>\n";
 }
 
-void writeFacility(const AllFindings& findings, OutputBuffer& page) {
+void writeFacility(const FacilityLines& facility, const AllFindings& findings, OutputBuffer& page) {
   page << "<section id=\"facility\">\n<h2>Facility record: <code>" << kFacilityFileName
        << "</code></h2>\n<table>\n<thead><tr><th>Caption</th><th>Answer</th></tr></thead>\n"
           "<tbody>\n";
-  TextFileReader reader{std::string(kFacilityFileName)};
   std::size_t line_number = 0;
-  for (std::string_view line; reader.nextLine(line) && line_number < 100;) {
+  for (const std::string& line : facility.lines) {
     const FacilityLine split = splitFacilityLine(line);
     page << "<tr><td>" << escapeMarkup(split.caption)
          << flagFor(findings, kFacilityFileName, ++line_number) << "</td><td>"
@@ -375,12 +423,23 @@ std::string localTimeIso8601() {
 
 }  // namespace
 
-void writeReport(const ReportOrigin& origin, std::ostream& out) {
+CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ostream& out) {
+  // Each file is read once: its tables and its findings come from that read.
   CheckSummary summary;
-  const AllFindings findings = collectFindings(summary);
+  AllFindings findings;
+  const FindingHandler keep = [&](const Finding& finding) { keepFinding(findings, finding); };
   std::vector<ListFile> lists;
-  for (const StateList& list : stateLists()) lists.push_back(readList(list));
-  const GridSummary grid = readGrid();
+  for (const StateList& list : stateLists()) {
+    PopulationCheck check(list, summary, keep);
+    ListReading reading(list, check);
+    lists.push_back(reading.finish(readPopulationFile(files, list, reading)));
+  }
+  CensusGridCheck grid_check(summary, keep);
+  GridReading grid_reading(grid_check);
+  const GridSummary grid = grid_reading.finish(readCensusGridFile(files, grid_reading));
+  FacilityCheck facility_check(summary, keep);
+  FacilityReading facility_reading(facility_check);
+  const FacilityLines facility = facility_reading.finish(readFacilityFile(files, facility_reading));
 
   OutputBuffer page(out);
   page << "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -396,37 +455,45 @@ void writeReport(const ReportOrigin& origin, std::ostream& out) {
   }
   page << "<li><code>" << kCensusGridFileName << "</code> (census grid): " << stateText(grid.state)
        << "</li>\n";
-  const TextFileReader facility{std::string(kFacilityFileName)};
   page << "<li><code>" << kFacilityFileName
-       << "</code> (facility record): " << stateText(facility.state())
+       << "</code> (facility record): " << stateText(facility.state)
        << "</li>\n</ul>\n</header>\n<main>\n";
   writeOverview(lists, page);
   for (const ListFile& file : lists) {
-    if (file.state == TextFileReader::State::kOpen) writeList(file, findings, page);
+    if (file.state.saved()) writeList(file, findings, page);
   }
-  if (grid.state == TextFileReader::State::kOpen) writeGrid(grid, findings, page);
-  if (facility.isOpen()) writeFacility(findings, page);
+  if (grid.state.saved()) writeGrid(grid, findings, page);
+  if (facility.state.saved()) writeFacility(facility, findings, page);
   writeProblems(summary, findings, page);
   page << "</main>\n</body>\n</html>\n";
+  page.flush();
+  return summary;
 }
 
-int runReport(const std::string& output_file, std::ostream& out, std::ostream& errors) {
+int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
+              std::ostream& errors) {
   std::error_code ignored;
   const ReportOrigin origin{std::filesystem::current_path(ignored).string(), localTimeIso8601()};
-  if (output_file == "-") {
-    writeReport(origin, out);
-    return 0;
+  std::ostringstream page;
+  const bool to_out = output_file == "-";
+  const CheckSummary summary = writeReport(files, origin, to_out ? out : page);
+  for (const auto& [name, state] : summary.files) {
+    if (state.unreadable()) errors << cannotReadLine(name, state);
   }
   const std::string name = output_file.empty() ? std::string(kDefaultReportName) : output_file;
-  std::ostringstream page;
-  writeReport(origin, page);
-  std::string reason;
-  if (!saveBinaryFile(name, page.str(), &reason)) {
-    errors << "census: cannot save " << name << ": " << reason << "\n";
-    return 1;
+  if (summary.anyUnreadable()) {
+    if (!to_out) errors << "census: " << name << " not written: a data file cannot be read\n";
+    return kExitFailure;
+  }
+  if (to_out) return kExitSuccess;
+  const FileReplacement save{name, std::move(page).str(), LineEnds::kExact, true};
+  SaveFailure failure;
+  if (!files.replaceFiles({&save, 1}, &failure)) {
+    errors << "census: cannot save " << failure.name << ": " << failure.reason << "\n";
+    return kExitFailure;
   }
   out << name << "\n";
-  return 0;
+  return kExitSuccess;
 }
 
 }  // namespace census

@@ -10,6 +10,9 @@
 #include <ostream>
 #include <string>
 
+#include "commands/check.h"
+#include "os/file_system.h"
+
 namespace census {
 
 // What the page says about when and where it was made.
@@ -23,14 +26,18 @@ struct ReportOrigin {
 // its first rows and the column summaries; so the page stays small however
 // long the grid. Findings are shown up to a limit per file, with the count
 // of the rest.
-void writeReport(const ReportOrigin& origin, std::ostream& out);
+// Returns what the check of the files found, the states of the files with it.
+CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ostream& out);
 
 // The command: writes "census-report.html" in the working directory, or the
 // output file, through an all-or-nothing save, and prints the path written;
-// "-" writes the page to out instead. Returns 0, or 1 where the file cannot
-// be saved (errors says why). Problems in the data do not fail it. The page
+// "-" writes the page to out instead. Returns kExitSuccess, or kExitFailure
+// where a data file cannot be read (the page says so, a file named for it is
+// left as it was, and errors says which) or the file cannot be saved.
+// Problems in the data do not fail it. The page
 // says it was made now, in local time, or where SOURCE_DATE_EPOCH is set (as
 // for reproducible builds) at that moment.
-int runReport(const std::string& output_file, std::ostream& out, std::ostream& errors);
+int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
+              std::ostream& errors);
 
 }  // namespace census

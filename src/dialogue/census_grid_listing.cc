@@ -7,7 +7,6 @@
 
 #include "base/short_text.h"
 #include "dialogue/credits.h"
-#include "os/text_file.h"
 #include "records/census_grid_file.h"
 
 namespace census {
@@ -87,11 +86,23 @@ void writeRow(const CensusGridRow& row, Console& console) {
 
 }  // namespace
 
-void listCensusGrid(Console& console) {
+// Every line is a row of the listing.
+class GridListingSink final : public CensusGridSink {
+ public:
+  explicit GridListingSink(Console& console) : console_(console) {}
+  void onRow(std::size_t, std::string_view, const CensusGridRow& row,
+             const IntegerReading&) override {
+    writeRow(row, console_);
+  }
+
+ private:
+  Console& console_;
+};
+
+void listCensusGrid(FileSystem& files, Console& console) {
   console << kHeader << kEndLine << kEndLine;
-  TextFileReader file{std::string(kCensusGridFileName)};
-  std::string_view line;
-  while (file.nextLine(line)) writeRow(parseCensusGridLine(line), console);
+  GridListingSink sink(console);
+  readCensusGridFile(files, sink);
   for (std::string_view note : kRowNotes) console << note << kEndLine;
   console << "  !!!\n"
           << " " << kEndLine;

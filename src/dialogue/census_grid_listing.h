@@ -4,12 +4,13 @@
 #pragma once
 
 #include "dialogue/console.h"
+#include "os/file_system.h"
 
 namespace census {
 
 // Writes the header, a row for every line of the file (none when the file
 // cannot be opened; nothing is reported), the notes and the closing block.
 // Reads nothing from standard input.
-void listCensusGrid(Console& console);
+void listCensusGrid(FileSystem& files, Console& console);
 
 }  // namespace census

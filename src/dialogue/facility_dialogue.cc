@@ -4,7 +4,6 @@
 #include <optional>
 #include <string>
 
-#include "os/text_file.h"
 #include "records/facility_file.h"
 
 namespace census {
@@ -26,9 +25,22 @@ constexpr std::array<std::string_view, kFacilityAnswerCount> kPrompts = {
 
 const std::string kListingRule = std::string(123, '-') + "\n";
 
+// Each line under a rule, as the file holds it.
+class ListingSink final : public FacilitySink {
+ public:
+  explicit ListingSink(Console& console) : console_(console) {}
+  void onLine(std::size_t, std::string_view text) override {
+    console_ << kListingRule << " \n"
+             << "  " << text << "\n";
+  }
+
+ private:
+  Console& console_;
+};
+
 }  // namespace
 
-void enterFacilityRecord(Console& console) {
+void enterFacilityRecord(FileSystem& files, Console& console) {
   std::array<std::string, kFacilityAnswerCount> answers;
   for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
     console << kPrompts[i] << kEndLine;
@@ -36,24 +48,17 @@ void enterFacilityRecord(Console& console) {
     if (!answer) return;
     answers[i] = std::move(*answer);
   }
-  std::string reason;
-  if (!saveTextFile(std::string(kFacilityFileName), formatFacilityFile(answers), &reason)) {
+  SaveFailure failure;
+  if (!writeFacilityFile(files, answers, &failure)) {
     console << kUnableToOpenFile << kEndLine;
-    console.reportError("cannot save " + std::string(kFacilityFileName) + ": " + reason);
+    console.reportError("cannot save " + failure.name + ": " + failure.reason);
   }
 }
 
-void listFacilityRecord(Console& console) {
-  TextFileReader file{std::string(kFacilityFileName)};
-  if (!file.isOpen()) {
-    console << kUnableToOpenFile;
-    return;
-  }
-  std::string_view line;
-  while (file.nextLine(line)) {
-    console << kListingRule << " \n"
-            << "  " << line << "\n";
-  }
+void listFacilityRecord(FileSystem& files, Console& console) {
+  ListingSink sink(console);
+  const FileState state = readFacilityFile(files, sink);
+  if (!state.saved() && !state.read_in_part) console << kUnableToOpenFile;
 }
 
 }  // namespace census

@@ -8,6 +8,7 @@
 #pragma once
 
 #include "dialogue/console.h"
+#include "os/file_system.h"
 
 namespace census {
 
@@ -16,12 +17,12 @@ namespace census {
 // replace "Recs-Loc.dat"; a failed save writes "Unable to open file" and
 // keeps the old file. At end of input the entry is abandoned and the file
 // keeps what it held.
-void enterFacilityRecord(Console& console);
+void enterFacilityRecord(FileSystem& files, Console& console);
 
 // Writes every line of "Recs-Loc.dat" as a rule of 123 hyphens, a line of
 // one blank, and the stored line after two blanks. Where the file cannot be
 // opened, writes "Unable to open file" alone, with no newline and no flush,
 // so the next output of the run continues that line.
-void listFacilityRecord(Console& console);
+void listFacilityRecord(FileSystem& files, Console& console);
 
 }  // namespace census

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "base/exit_status.h"
 #include "dialogue/census_grid_listing.h"
 #include "dialogue/console.h"
 #include "dialogue/credits.h"
@@ -12,7 +13,6 @@
 #include "dialogue/facility_dialogue.h"
 #include "dialogue/population_entry.h"
 #include "dialogue/population_listing.h"
-#include "os/text_file.h"
 #include "records/population_file.h"
 
 namespace census {
@@ -48,6 +48,7 @@ const std::string kBannerRule = std::string(125, '+') + " ";
 struct Session {
   Console& console;
   Platform& platform;
+  FileSystem& files;
   RunState& state;
 };
 
@@ -58,17 +59,17 @@ struct Option {
 
 template <int kList>
 void enter(Session& s) {
-  enterPopulation(stateList(kList), s.console, s.state.figure_table);
+  enterPopulation(s.files, stateList(kList), s.console, s.state.figure_table);
 }
 
 template <int kList>
 void list(Session& s) {
-  listPopulation(stateList(kList), s.console, s.state.totals);
+  listPopulation(s.files, stateList(kList), s.console, s.state.totals);
 }
 
 // What each option code does; a code no row has does nothing.
 constexpr std::array<Option, 10> kOptions = {{
-    {1, [](Session& s) { listCensusGrid(s.console); }},
+    {1, [](Session& s) { listCensusGrid(s.files, s.console); }},
     {2, enter<1>},
     {3, list<1>},
     {4, enter<2>},
@@ -77,11 +78,11 @@ constexpr std::array<Option, 10> kOptions = {{
     {7,
      [](Session& s) {
        list<3>(s);
-       listFacilityRecord(s.console);
+       listFacilityRecord(s.files, s.console);
      }},
     {8, [](Session& s) { runShellCommands(s.console, s.platform); }},
     {9, [](Session& s) { showCredits(s.console, s.platform); }},
-    {10, [](Session& s) { enterFacilityRecord(s.console); }},
+    {10, [](Session& s) { enterFacilityRecord(s.files, s.console); }},
 }};
 
 void signOn(Console& console) {
@@ -132,10 +133,11 @@ bool runPass(Session& s) {
 
 }  // namespace
 
-int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platform& platform) {
+int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platform& platform,
+              FileSystem& files) {
   Console console(in, out, errors);
   RunState state;
-  Session session{console, platform, state};
+  Session session{console, platform, files, state};
   signOn(console);
   while (!state.quit) {
     const std::optional<std::int32_t> pass_value =
@@ -150,9 +152,9 @@ int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platfor
   signOff(console, platform);
   if (console.writeError() != 0) {
     console.reportError("write error: " + errorText(console.writeError()));
-    return 1;
+    return kExitFailure;
   }
-  return 0;
+  return kExitSuccess;
 }
 
 }  // namespace census

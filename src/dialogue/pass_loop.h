@@ -7,6 +7,7 @@
 #include <istream>
 #include <ostream>
 
+#include "os/file_system.h"
 #include "os/platform.h"
 
 namespace census {
@@ -18,6 +19,7 @@ namespace census {
 // fails is reported on errors as well as in the dialogue. Where writing to
 // out fails, the run ends as at end of input, "census: write error: REASON"
 // goes to errors, and the status is 1; otherwise it is 0.
-int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platform& platform);
+int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platform& platform,
+              FileSystem& files);
 
 }  // namespace census

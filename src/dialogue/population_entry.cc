@@ -81,16 +81,17 @@ std::string summaryText(const StateEntry& state) {
   return text;
 }
 
-void enterPopulation(const StateList& list, Console& console, FigureTable& table) {
+void enterPopulation(FileSystem& files, const StateList& list, Console& console,
+                     FigureTable& table) {
   const std::string_view headline = kEntryHeadlines[static_cast<std::size_t>(list.number - 1)];
   if (!headline.empty()) console << headline << kEndLine;
   if (!readFigures(list, console, table)) return;
   console << kSeparator << kEndLine;
   writeSummary(list, console, table);
-  std::string reason;
-  if (!writePopulationFile(list, table, &reason)) {
+  SaveFailure failure;
+  if (!writePopulationFile(files, list, table, &failure)) {
     console << kUnableToOpenFile << kEndLine;
-    console.reportError("cannot save " + std::string(list.file_name) + ": " + reason);
+    console.reportError("cannot save " + failure.name + ": " + failure.reason);
   }
 }
 

@@ -19,7 +19,8 @@ namespace census {
 // file, and reports the file and the reason on the error stream. At end of
 // input the entry is abandoned: nothing more is written and the file keeps
 // what it held.
-void enterPopulation(const StateList& list, Console& console, FigureTable& table);
+void enterPopulation(FileSystem& files, const StateList& list, Console& console,
+                     FigureTable& table);
 
 // "  <---- Enter The Male Population For Oyo State <---- ", with the few
 // states whose prompts name them otherwise.

@@ -21,23 +21,32 @@ constexpr std::array<std::string_view, kFigureCount> kTotalLines = {
     " <----- The Total(Complete) Youth Population Of The Given List(16 States) Is :: ",
 };
 
-void listRecord(const PopulationRecord& record, Console& console, RunningTotals& totals) {
-  console << " " << record.label;
-  for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
-    console << kRowCaptions[figure] << record.figures[figure];
-    totals.sums[figure] += record.figures[figure];
+// Each record is a row, whatever its label; blank lines show nothing.
+class ListingSink final : public PopulationSink {
+ public:
+  ListingSink(Console& console, RunningTotals& totals) : console_(console), totals_(totals) {}
+
+  void onRecord(std::size_t, const PopulationLine& line) override {
+    console_ << " " << line.label.word;
+    for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
+      console_ << kRowCaptions[figure] << line.figures[figure];
+      totals_.sums[figure] += line.figures[figure];
+    }
+    console_ << "-" << kEndLine << "  " << kEndLine;
   }
-  console << "-" << kEndLine << "  " << kEndLine;
-}
+
+ private:
+  Console& console_;
+  RunningTotals& totals_;
+};
 
 }  // namespace
 
-void listPopulation(const StateList& list, Console& console, RunningTotals& totals) {
+void listPopulation(FileSystem& files, const StateList& list, Console& console,
+                    RunningTotals& totals) {
   console << " " << kEndLine;
-  TextFileReader file{std::string(list.file_name)};
-  readPopulationFile(file, [&](const PopulationRecord& record, std::size_t) {
-    listRecord(record, console, totals);
-  });
+  ListingSink sink(console, totals);
+  readPopulationFile(files, list, sink);
   for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
     console << kTotalLines[figure] << totals.sums[figure] << kEndLine;
   }

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "dialogue/console.h"
+#include "os/file_system.h"
 #include "records/state_lists.h"
 
 namespace census {
@@ -20,6 +21,7 @@ struct RunningTotals {
 // Writes a line holding one blank; then for each record of the list's
 // population file its row and a line of two blanks, adding its figures to
 // the totals; then the four total lines. A missing file lists no rows.
-void listPopulation(const StateList& list, Console& console, RunningTotals& totals);
+void listPopulation(FileSystem& files, const StateList& list, Console& console,
+                    RunningTotals& totals);
 
 }  // namespace census

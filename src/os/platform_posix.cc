@@ -16,8 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/file_system.h"
 #include "os/platform.h"
-#include "os/text_file.h"
 
 extern char** environ;
 

@@ -11,8 +11,8 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "os/file_system.h"
 #include "os/platform.h"
-#include "os/text_file.h"
 
 namespace census {
 namespace {

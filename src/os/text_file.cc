@@ -1,8 +1,6 @@
 #include "os/text_file.h"
 
-#include <cerrno>
 #include <cstring>
-#include <filesystem>
 
 namespace census {
 namespace {
@@ -11,57 +9,12 @@ constexpr std::size_t kBlockSize = 64 * 1024;
 
 }  // namespace
 
-std::string errorText(int error_number) { return std::strerror(error_number); }
-
-bool readWholeFile(const std::string& file_name, std::string* content, std::string* reason) {
-  std::error_code ignored;
-  if (std::filesystem::is_directory(file_name, ignored)) {
-    *reason = errorText(EISDIR);
-    return false;
-  }
-  errno = 0;
-  std::FILE* file = std::fopen(file_name.c_str(), "rb");
-  if (file == nullptr) {
-    *reason = errorText(errno == 0 ? ENOENT : errno);
-    return false;
-  }
-  content->clear();
-  std::size_t read = 0;
-  do {
-    const std::size_t size = content->size();
-    content->resize(size + kBlockSize);
-    read = std::fread(content->data() + size, 1, kBlockSize, file);
-    content->resize(size + read);
-  } while (read > 0);
-  const bool failed = std::ferror(file) != 0;
-  if (failed) *reason = errorText(errno == 0 ? EIO : errno);
-  std::fclose(file);
-  return !failed;
-}
-
-TextFileReader::TextFileReader(const std::string& file_name) {
-  std::error_code error;
-  const std::filesystem::file_status status = std::filesystem::status(file_name, error);
-  if (status.type() == std::filesystem::file_type::not_found) return;
-  if (status.type() == std::filesystem::file_type::directory) {
-    state_ = State::kUnreadable;
-    reason_ = errorText(EISDIR);
-    return;
-  }
-  errno = 0;
-  file_ = std::fopen(file_name.c_str(), "rb");
-  if (file_ == nullptr) {
-    const int error_number = errno;
-    state_ = error_number == ENOENT ? State::kMissing : State::kUnreadable;
-    reason_ = errorText(error_number == 0 ? EACCES : error_number);
-    return;
-  }
-  state_ = State::kOpen;
-  buffer_.resize(kBlockSize);
-}
-
-TextFileReader::~TextFileReader() {
-  if (file_ != nullptr) std::fclose(file_);
+TextFileReader::TextFileReader(FileSystem& files, const std::string& name) {
+  OpenedFile opened = files.openForReading(name);
+  status_ = opened.status;
+  reason_ = std::move(opened.reason);
+  file_ = std::move(opened.file);
+  if (file_ != nullptr) buffer_.resize(kBlockSize);
 }
 
 // Moves the unread bytes to the front and reads more after them, growing the
@@ -72,18 +25,14 @@ bool TextFileReader::fill() {
   end_ -= begin_;
   begin_ = 0;
   if (end_ == buffer_.size()) buffer_.resize(2 * buffer_.size());
-  errno = 0;
-  const std::size_t read = std::fread(buffer_.data() + end_, 1, buffer_.size() - end_, file_);
-  end_ += read;
-  if (read == 0) {
-    at_end_ = true;
-    if (std::ferror(file_) != 0) {
-      state_ = State::kUnreadable;
-      reason_ = errorText(errno == 0 ? EIO : errno);
-    }
-    return false;
+  std::size_t read = 0;
+  if (!file_->read(buffer_.data() + end_, buffer_.size() - end_, &read, &reason_)) {
+    status_ = OpenStatus::kUnreadable;
+    read = 0;
   }
-  return true;
+  end_ += read;
+  if (read == 0) at_end_ = true;
+  return read > 0;
 }
 
 bool TextFileReader::nextLine(std::string_view& line) {
@@ -100,7 +49,7 @@ bool TextFileReader::nextLine(std::string_view& line) {
     }
     const std::size_t unread = end_ - begin_;
     if (!fill()) {
-      if (end_ == begin_ || state_ != State::kOpen) return false;
+      if (end_ == begin_ || status_ != OpenStatus::kOpen) return false;
       line = std::string_view(buffer_.data() + begin_, end_ - begin_);
       begin_ = end_;
       break;

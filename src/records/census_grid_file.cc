@@ -1,5 +1,7 @@
 #include "records/census_grid_file.h"
 
+#include <string>
+
 namespace census {
 
 CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns) {
@@ -10,11 +12,16 @@ CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns) {
   return result;
 }
 
-CensusGridRow parseCensusGridLine(std::string_view line) {
-  LineFields fields(line);
+FileState readCensusGridFile(FileSystem& files, CensusGridSink& sink) {
+  TextFileReader file(files, std::string(kCensusGridFileName));
+  std::size_t number = 0;
   CensusGridRow row;
-  fields.readIntegers(row);
-  return row;
+  for (std::string_view text; file.nextLine(text);) {
+    LineFields fields(text);
+    const IntegerReading reading = fields.readIntegers(row);
+    sink.onRow(++number, text, row, reading);
+  }
+  return stateAfterReading(file);
 }
 
 }  // namespace census

@@ -11,6 +11,8 @@
 #include <string_view>
 
 #include "base/line_fields.h"
+#include "os/file_system.h"
+#include "records/data_file.h"
 
 namespace census {
 
@@ -33,8 +35,22 @@ struct CensusGridLine {
 // Reads a line; where columns is not null it gets each value's column.
 CensusGridLine readCensusGridLine(std::string_view line, std::size_t* columns = nullptr);
 
-// The row a line lists as: the values of readCensusGridLine, without the
-// account of where reading stopped, which a listing has no use for.
-CensusGridRow parseCensusGridLine(std::string_view line);
+// What a reader of the grid file hands on, line by line in file order, with
+// each line's 1-based number. Does nothing unless a sink overrides it.
+class CensusGridSink {
+ public:
+  virtual ~CensusGridSink() = default;
+  // A line, every one a row: its text, its values as the listing reads them
+  // and how they read (reading.plain: sixteen values and blanks, nothing
+  // else). readCensusGridLine tells more of a line that is not plain.
+  virtual void onRow(std::size_t /*number*/, std::string_view /*text*/,
+                     const CensusGridRow& /*row*/, const IntegerReading& /*reading*/) {}
+};
+
+// Reads the grid file once, front to back, holding one line at a time, and
+// hands each line to sink. A file that is missing or cannot be opened hands
+// on nothing; one that fails part way hands on the lines before the
+// failure. Returns the file's state.
+FileState readCensusGridFile(FileSystem& files, CensusGridSink& sink);
 
 }  // namespace census

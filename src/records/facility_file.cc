@@ -31,4 +31,18 @@ std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCoun
   return content;
 }
 
+bool writeFacilityFile(FileSystem& files,
+                       const std::array<std::string, kFacilityAnswerCount>& answers,
+                       SaveFailure* failure) {
+  const FileReplacement save{std::string(kFacilityFileName), formatFacilityFile(answers)};
+  return files.replaceFiles({&save, 1}, failure);
+}
+
+FileState readFacilityFile(FileSystem& files, FacilitySink& sink) {
+  TextFileReader file(files, std::string(kFacilityFileName));
+  std::size_t number = 0;
+  for (std::string_view text; file.nextLine(text);) sink.onLine(++number, text);
+  return stateAfterReading(file);
+}
+
 }  // namespace census

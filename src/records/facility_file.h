@@ -8,6 +8,9 @@
 #include <string>
 #include <string_view>
 
+#include "os/file_system.h"
+#include "records/data_file.h"
+
 namespace census {
 
 inline constexpr std::string_view kFacilityFileName = "Recs-Loc.dat";
@@ -27,5 +30,25 @@ FacilityLine splitFacilityLine(std::string_view line);
 
 // The file content for six answers.
 std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCount>& answers);
+
+// Replaces the facility file with six answers. Returns false, with the old
+// file left whole and *failure set, when it cannot be saved.
+bool writeFacilityFile(FileSystem& files,
+                       const std::array<std::string, kFacilityAnswerCount>& answers,
+                       SaveFailure* failure);
+
+// What a reader of the facility file hands on: each line in file order,
+// with its 1-based number. Does nothing unless a sink overrides it.
+class FacilitySink {
+ public:
+  virtual ~FacilitySink() = default;
+  virtual void onLine(std::size_t /*number*/, std::string_view /*text*/) {}
+};
+
+// Reads the facility file once, front to back, and hands each line to
+// sink; a file that is missing or cannot be opened hands on nothing, one
+// that fails part way the lines before the failure. Returns the file's
+// state.
+FileState readFacilityFile(FileSystem& files, FacilitySink& sink);
 
 }  // namespace census

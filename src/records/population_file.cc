@@ -1,7 +1,6 @@
 #include "records/population_file.h"
 
 #include "base/decimal.h"
-#include "os/text_file.h"
 
 namespace census {
 
@@ -18,8 +17,14 @@ std::string formatPopulationFile(const StateList& list, const FigureTable& table
   return content;
 }
 
-bool writePopulationFile(const StateList& list, const FigureTable& table, std::string* reason) {
-  return saveTextFile(std::string(list.file_name), formatPopulationFile(list, table), reason);
+FileReplacement populationFileReplacement(const StateList& list, const FigureTable& table) {
+  return {std::string(list.file_name), formatPopulationFile(list, table)};
+}
+
+bool writePopulationFile(FileSystem& files, const StateList& list, const FigureTable& table,
+                         SaveFailure* failure) {
+  const FileReplacement save = populationFileReplacement(list, table);
+  return files.replaceFiles({&save, 1}, failure);
 }
 
 PopulationLine readPopulationLine(std::string_view line) {
@@ -40,16 +45,18 @@ std::optional<PopulationRecord> parsePopulationLine(std::string_view line) {
   return PopulationRecord{std::string(read.label.word), read.figures};
 }
 
-void readPopulationFile(
-    TextFileReader& file,
-    const std::function<void(const PopulationRecord& record, std::size_t line)>& on_record) {
-  std::size_t line_number = 0;
-  for (std::string_view line; file.nextLine(line);) {
-    ++line_number;
-    if (const std::optional<PopulationRecord> record = parsePopulationLine(line)) {
-      on_record(*record, line_number);
+FileState readPopulationFile(FileSystem& files, const StateList& list, PopulationSink& sink) {
+  TextFileReader file(files, std::string(list.file_name));
+  std::size_t number = 0;
+  for (std::string_view text; file.nextLine(text);) {
+    const PopulationLine line = readPopulationLine(text);
+    if (line.has_label) {
+      sink.onRecord(++number, line);
+    } else {
+      sink.onBlankLine(++number);
     }
   }
+  return stateAfterReading(file);
 }
 
 }  // namespace census

@@ -10,13 +10,13 @@
 #pragma once
 
 #include <array>
-#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 
 #include "base/line_fields.h"
-#include "os/text_file.h"
+#include "os/file_system.h"
+#include "records/data_file.h"
 #include "records/state_lists.h"
 
 namespace census {
@@ -32,10 +32,15 @@ using FigureTable = std::array<PopulationFigures, kMostStatesInAList>;
 // The file content for a list, from rows 1 to N of the figure table.
 std::string formatPopulationFile(const StateList& list, const FigureTable& table);
 
+// The save of a list's population file with rows 1 to N of the figure
+// table, for FileSystem::replaceFiles.
+FileReplacement populationFileReplacement(const StateList& list, const FigureTable& table);
+
 // Replaces the list's population file with rows 1 to N of the figure table.
-// Returns false, with the old file left whole and *reason set, when it
+// Returns false, with the old file left whole and *failure set, when it
 // cannot be saved.
-bool writePopulationFile(const StateList& list, const FigureTable& table, std::string* reason);
+bool writePopulationFile(FileSystem& files, const StateList& list, const FigureTable& table,
+                         SaveFailure* failure);
 
 // One line of a population file as it reads: the label word, then four
 // figures. Each figure is an optionally signed run of digits (so "12abc"
@@ -55,12 +60,22 @@ PopulationLine readPopulationLine(std::string_view line);
 // (empty, or only white space), which the listing skips.
 std::optional<PopulationRecord> parsePopulationLine(std::string_view line);
 
-// Calls on_record(record, line) for each record of the file, in file order,
-// with the record's 1-based line, whatever its labels or number of lines;
-// a line with no label is no record. A file that could not be opened yields
-// nothing, and file.state() says afterwards whether it was read to its end.
-void readPopulationFile(
-    TextFileReader& file,
-    const std::function<void(const PopulationRecord& record, std::size_t line)>& on_record);
+// What a reader of a population file hands on, line by line in file order,
+// with each line's 1-based number. Each method does nothing unless a sink
+// overrides it.
+class PopulationSink {
+ public:
+  virtual ~PopulationSink() = default;
+  // A line with a label: a record, whatever its label or figures.
+  virtual void onRecord(std::size_t /*number*/, const PopulationLine& /*line*/) {}
+  // An empty line or one of white space only, which no listing shows.
+  virtual void onBlankLine(std::size_t /*number*/) {}
+};
+
+// Reads the list's population file once, front to back, holding one line
+// at a time, and hands each line to sink. A file that is missing or cannot
+// be opened hands on nothing; one that fails part way hands on the lines
+// before the failure. Returns the file's state.
+FileState readPopulationFile(FileSystem& files, const StateList& list, PopulationSink& sink);
 
 }  // namespace census

@@ -4,12 +4,12 @@
 #include <cerrno>
 #include <sstream>
 
-#include "os/text_file.h"
 #include "test_support.h"
 
 namespace census {
 namespace {
 
+// On the disk: -C changes the working directory.
 class CommandLine : public InWorkDir {
  protected:
   // Runs census with these arguments; stdout and stderr land in out and errors.
@@ -17,9 +17,10 @@ class CommandLine : public InWorkDir {
     std::istringstream in(input);
     out.str("");
     errors.str("");
-    return runCommandLine(arguments, in, out, errors, platform);
+    return runCommandLine(arguments, in, out, errors, platform, *disk);
   }
 
+  FakePlatform platform;
   std::ostringstream out;
   std::ostringstream errors;
 };
@@ -33,7 +34,7 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongOnStandardErrorAndTouchNothing) {
       {{"--bogus"}, "--bogus"}, {{"frobnicate"}, "frobnicate"},      {{"-C"}, "-C"},
       {{"-1"}, "-1"},           {{"-C", ".", "surplus"}, "surplus"},
   };
-  writeFile("datas.dat", "Oyo 1 2 3 4\n");
+  writeDiskFile("datas.dat", "Oyo 1 2 3 4\n");
   for (const Case& c : cases) {
     EXPECT_EQ(run(c.arguments, "1 2 " + std::string(64, '1') + " -1"), kExitUsage)
         << c.arguments[0];
@@ -44,7 +45,7 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongOnStandardErrorAndTouchNothing) {
     EXPECT_TRUE(said.ends_with("\nRun 'census --help' for more information.\n")) << said;
     EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 2) << said;
   }
-  EXPECT_EQ(readFile("datas.dat"), "Oyo 1 2 3 4\n");
+  EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 2 3 4\n");
   EXPECT_TRUE(platform.calls.empty());
 }
 
@@ -64,7 +65,7 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputAndRunNothing) {
 TEST_F(CommandLine, DirectoryOptionRunsTheDialogueThere) {
   std::filesystem::create_directory("elsewhere");
   EXPECT_EQ(run({"-C", "elsewhere"}, "1 10 a b c d e f -1"), kExitSuccess);
-  EXPECT_TRUE(fileExists("Recs-Loc.dat"));  // now inside elsewhere
+  EXPECT_TRUE(std::filesystem::exists("Recs-Loc.dat"));  // now inside elsewhere
   EXPECT_EQ(std::filesystem::current_path().filename(), "elsewhere");
   EXPECT_EQ(platform.calls, std::vector<std::string>{"key"});
 

@@ -3,18 +3,17 @@
 #include <cerrno>
 #include <sstream>
 
-#include "os/text_file.h"
 #include "test_support.h"
 
 namespace census {
 namespace {
 
-class Check : public InWorkDir {
+class Check : public InMemory {
  protected:
   // The findings for the files now in the working directory, one a line.
   std::string findings() {
     std::string text;
-    summary = checkDataFiles([&](const Finding& f) { text += formatFinding(f) + "\n"; });
+    summary = checkDataFiles(files, [&](const Finding& f) { text += formatFinding(f) + "\n"; });
     return text;
   }
 
@@ -160,23 +159,33 @@ TEST_F(Check, FacilityRecordHasSixCaptionedLines) {
 }
 
 TEST_F(Check, AFileThatCannotBeReadIsAnErrorAndNothingIsWritten) {
-  std::filesystem::create_directory("datas.dat");
+  files.set("datas.dat", "", MemoryFileSystem::Oddity::kDirectory);
   std::ostringstream out;
-  EXPECT_EQ(runCheck(out), 1);
+  std::ostringstream errors;
+  EXPECT_EQ(runCheck(files, out, errors), kExitFailure);
   EXPECT_EQ(out.str(),
             "datas.dat: error: cannot be read: " + errorText(EISDIR) +
                 " [unreadable]\n"
                 "census check: 1 error (unreadable 1), 0 warnings; unreadable: datas.dat; not "
                 "saved yet: Loc-datas.dat, Loc-datas0.dat, cens-stat.dat, Recs-Loc.dat\n");
-  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."),
-                          std::filesystem::directory_iterator()),
-            1);
+  EXPECT_EQ(errors.str(), "census: cannot read datas.dat: " + errorText(EISDIR) + "\n");
+  EXPECT_EQ(files.saves(), 0u);
+}
+
+TEST_F(Check, AFileThatFailsPartWayIsJudgedAsFarAsItWasRead) {
+  files.set("Loc-datas0.dat", listThreeWith(1, "Zamfara 1 1 1 1"),
+            MemoryFileSystem::Oddity::kFailsMidway);
+  EXPECT_EQ(findings(),
+            "Loc-datas0.dat:2: warning: male 1 + female 1 = 2, not the total 1 [sex-sum]\n"
+            "Loc-datas0.dat: error: cannot be read to its end: " +
+                errorText(EIO) + " [unreadable]\n");
 }
 
 TEST_F(Check, WarningsAloneDoNotFail) {
   writeFile("Loc-datas0.dat", listThreeWith(0, "Kebi 1 1 1 1"));
   std::ostringstream out;
-  EXPECT_EQ(runCheck(out), 0);
+  std::ostringstream errors;
+  EXPECT_EQ(runCheck(files, out, errors), kExitSuccess);
   EXPECT_TRUE(
       out.str().ends_with("census check: 0 errors, 1 warning (sex-sum 1); read: "
                           "Loc-datas0.dat; not saved yet: datas.dat, Loc-datas.dat, "

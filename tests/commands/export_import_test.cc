@@ -3,21 +3,21 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "base/exit_status.h"
 #include "commands/export.h"
 #include "commands/import.h"
-#include "os/text_file.h"
 #include "records/state_lists.h"
 #include "test_support.h"
 
 namespace census {
 namespace {
 
-class ExportImport : public InWorkDir {
+class ExportImport : public InMemory {
  protected:
   std::string exported(ExportFormat format) {
     std::ostringstream out;
     std::ostringstream errors;
-    EXPECT_EQ(writeExport(format, out, errors), 0);
+    EXPECT_EQ(writeExport(files, format, out, errors), kExitSuccess);
     EXPECT_EQ(errors.str(), "");
     return out.str();
   }
@@ -26,7 +26,7 @@ class ExportImport : public InWorkDir {
   int import(const std::string& csv, bool dry_run = false) {
     out.str("");
     errors.str("");
-    return importCsv(csv, "in.csv", dry_run, out, errors);
+    return importCsv(files, csv, "in.csv", dry_run, out, errors);
   }
 
   std::ostringstream out;
@@ -69,7 +69,9 @@ TEST_F(ExportImport, JsonIsOneDocumentOfListsGridAndFacilityRecord) {
   // Exactly as the library itself writes the document, two-space indent.
   EXPECT_EQ(text, document.dump(2) + "\n");
   EXPECT_EQ(document["lists"].size(), 3u);
-  EXPECT_EQ(document["lists"][0]["saved"], false);
+  EXPECT_EQ(document["lists"][0]["status"], "not saved yet");
+  EXPECT_EQ(document["lists"][2]["status"], "saved");
+  EXPECT_EQ(document["grid"]["status"], "saved");
   EXPECT_EQ(document["lists"][0]["states"].size(), 0u);
   EXPECT_EQ(document["lists"][2]["file"], "Loc-datas0.dat");
   EXPECT_EQ(document["lists"][2]["states"][0],
@@ -83,12 +85,33 @@ TEST_F(ExportImport, JsonIsOneDocumentOfListsGridAndFacilityRecord) {
             "----> One Family Healthcare Planning Facility In This Region(State) ::");
   EXPECT_EQ(document["facility"]["answers"][0]["answer"], "Clinic");
 
-  for (const char* name : {"Loc-datas0.dat", "cens-stat.dat", "Recs-Loc.dat"}) {
-    std::filesystem::remove(name);
-  }
+  for (const char* name : {"Loc-datas0.dat", "cens-stat.dat", "Recs-Loc.dat"}) files.remove(name);
   const nlohmann::ordered_json empty = nlohmann::ordered_json::parse(exported(ExportFormat::kJson));
   EXPECT_EQ(empty["grid"]["rows"], nlohmann::ordered_json::array());
-  EXPECT_EQ(empty["facility"]["saved"], false);
+  EXPECT_EQ(empty["facility"]["status"], "not saved yet");
+}
+
+TEST_F(ExportImport, AnUnreadableFileIsNeverShownAsSavedAndFailsTheExport) {
+  writeFile("datas.dat", "Oyo 1 1 0 0\n");
+  files.set("cens-stat.dat", "", MemoryFileSystem::Oddity::kDirectory);
+  std::ostringstream out_stream;
+  std::ostringstream error_stream;
+  EXPECT_EQ(writeExport(files, ExportFormat::kJson, out_stream, error_stream), kExitFailure);
+  const nlohmann::ordered_json document = nlohmann::ordered_json::parse(out_stream.str());
+  EXPECT_EQ(document["grid"]["status"], "unreadable");
+  EXPECT_EQ(document["grid"]["reason"], errorText(EISDIR));
+  EXPECT_EQ(document["lists"][0]["status"], "saved");
+  EXPECT_EQ(error_stream.str(), "census: cannot read cens-stat.dat: " + errorText(EISDIR) + "\n");
+
+  // A file named for the export keeps the last whole export.
+  writeFile("good.csv", "the last whole export\n");
+  files.set("datas.dat", "Oyo 1 1 0 0\n", MemoryFileSystem::Oddity::kUnreadable);
+  error_stream.str("");
+  EXPECT_EQ(runExport(files, ExportFormat::kCsv, "good.csv", out_stream, error_stream),
+            kExitFailure);
+  EXPECT_EQ(readFile("good.csv"), "the last whole export\n");
+  EXPECT_EQ(error_stream.str(), "census: cannot read datas.dat: " + errorText(EACCES) +
+                                    "\ncensus: good.csv not written: the export is incomplete\n");
 }
 
 TEST_F(ExportImport, ARoundTripGivesTheSameFilesByteForByte) {
@@ -176,16 +199,16 @@ TEST_F(ExportImport, DryRunChecksAndWritesNothing) {
 }
 
 TEST_F(ExportImport, AnInputThatCannotBeReadIsAnErrorOfTheEnvironment) {
-  std::filesystem::create_directory("dir.csv");
+  files.set("dir.csv", "", MemoryFileSystem::Oddity::kDirectory);
   std::istringstream in;
   for (const auto& [name, reason] : {std::pair{"missing.csv", ENOENT}, {"dir.csv", EISDIR}}) {
     errors.str("");
-    EXPECT_EQ(runImport(name, false, in, out, errors), 2) << name;
+    EXPECT_EQ(runImport(files, name, false, in, out, errors), kExitUsage) << name;
     EXPECT_EQ(errors.str(), "census: " + std::string(name) + ": " + errorText(reason) + "\n");
   }
   std::istringstream csv("list,label,total,male,female,youth\n3,Kebi,1,1,0,0\n");
   errors.str("");
-  EXPECT_EQ(runImport("-", true, csv, out, errors), 1);
+  EXPECT_EQ(runImport(files, "-", true, csv, out, errors), kExitFailure);
   EXPECT_TRUE(errors.str().starts_with("<stdin>:2: error: list 3 lacks 3 of its 4 states"))
       << errors.str();
 }
@@ -194,15 +217,14 @@ TEST_F(ExportImport, ExportToAFileLeavesStandardOutputEmpty) {
   writeFile("Loc-datas0.dat", kListThree);
   std::ostringstream out_stream;
   std::ostringstream error_stream;
-  EXPECT_EQ(runExport(ExportFormat::kCsv, "out.csv", out_stream, error_stream), 0);
+  EXPECT_EQ(runExport(files, ExportFormat::kCsv, "out.csv", out_stream, error_stream),
+            kExitSuccess);
   EXPECT_EQ(out_stream.str(), "");
-  std::ifstream file("out.csv", std::ios::binary);
-  std::ostringstream content;
-  content << file.rdbuf();
-  EXPECT_EQ(content.str(), exported(ExportFormat::kCsv));  // CR LF on every platform
+  EXPECT_EQ(readFile("out.csv"), exported(ExportFormat::kCsv));  // CR LF on every platform
 
-  std::filesystem::create_directory("dir.csv");
-  EXPECT_EQ(runExport(ExportFormat::kCsv, "dir.csv", out_stream, error_stream), 1);
+  files.set("dir.csv", "", MemoryFileSystem::Oddity::kDirectory);
+  EXPECT_EQ(runExport(files, ExportFormat::kCsv, "dir.csv", out_stream, error_stream),
+            kExitFailure);
   EXPECT_TRUE(error_stream.str().starts_with("census: cannot save dir.csv: "))
       << error_stream.str();
 }

@@ -9,11 +9,11 @@
 namespace census {
 namespace {
 
-class Report : public InWorkDir {
+class Report : public InMemory {
  protected:
   std::string page() {
     std::ostringstream out;
-    writeReport({"/work/figures", "2026-12-10T09:30:00+01:00"}, out);
+    writeReport(files, {"/work/figures", "2026-12-10T09:30:00+01:00"}, out);
     return out.str();
   }
 };

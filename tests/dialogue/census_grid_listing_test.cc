@@ -9,14 +9,14 @@
 namespace census {
 namespace {
 
-class CensusGrid : public InWorkDir {
+class CensusGrid : public InMemory {
  protected:
   std::string list() {
     std::istringstream in("unread");
     std::ostringstream out;
     std::ostringstream errors;
     Console console(in, out, errors);
-    listCensusGrid(console);
+    listCensusGrid(files, console);
     console.flush();
     std::string rest;
     in >> rest;
@@ -84,7 +84,7 @@ TEST_F(CensusGrid, ColumnsFromTheFirstBadValueOnShowZero) {
       {"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16 17",
        {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16}},
   };
-  for (const Case& c : cases) EXPECT_EQ(parseCensusGridLine(c.line), c.row) << c.line;
+  for (const Case& c : cases) EXPECT_EQ(readCensusGridLine(c.line).row, c.row) << c.line;
 
   // An earlier line's values never show up in a later row.
   writeFile("cens-stat.dat", "9 9 9 9 9 9 9 9 9 9 9 9 9 9 9 9\nwords\n");

@@ -9,7 +9,7 @@
 namespace census {
 namespace {
 
-using ShellCommands = InWorkDir;
+using ShellCommands = InMemory;
 
 TEST_F(ShellCommands, OptionEightHandsOverTwoCommandsAndWritesNothing) {
   const std::string output = runSession("1 8 1 8 -1");
@@ -34,7 +34,7 @@ TEST_F(ShellCommands, OptionNineClearsTheScreenThenShowsThreeCreditLines) {
   std::ostringstream out;
   std::ostringstream errors;
   ClearingPlatform clearing(out);
-  runCensus(in, out, errors, clearing);
+  runCensus(in, out, errors, clearing, files);
 
   const std::string credits =
       std::string(kSignOffCredit1) + std::string(kSignOffCredit2) + std::string(kSignOnCredit3);

@@ -9,14 +9,14 @@
 namespace census {
 namespace {
 
-class FacilityRecord : public InWorkDir {
+class FacilityRecord : public InMemory {
  protected:
   std::string enter(const std::string& input) {
     std::istringstream in(input);
     std::ostringstream out;
     std::ostringstream errors;
     Console console(in, out, errors);
-    enterFacilityRecord(console);
+    enterFacilityRecord(files, console);
     console.flush();
     errors_said = errors.str();
     // What the next read of the run would take.
@@ -31,7 +31,7 @@ class FacilityRecord : public InWorkDir {
     std::ostringstream out;
     std::ostringstream errors;
     Console console(in, out, errors);
-    listFacilityRecord(console);
+    listFacilityRecord(files, console);
     console.flush();
     return out.str();
   }
@@ -97,9 +97,9 @@ TEST_F(FacilityRecord, EndOfInputAbandonsTheEntry) {
 }
 
 TEST_F(FacilityRecord, AFailedSaveSaysSoAndKeepsWhatStoodThere) {
-  std::filesystem::create_directory("Recs-Loc.dat");
+  files.set("Recs-Loc.dat", "", MemoryFileSystem::Oddity::kDirectory);
   EXPECT_EQ(enter("a b c d e f"), kPrompts + "Unable to open file\n");
-  EXPECT_TRUE(std::filesystem::is_directory("Recs-Loc.dat"));
+  EXPECT_EQ(files.saves(), 0u);
   EXPECT_EQ(list(), "Unable to open file");
 }
 

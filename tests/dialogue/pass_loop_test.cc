@@ -8,7 +8,7 @@
 namespace census {
 namespace {
 
-using PassLoop = InWorkDir;
+using PassLoop = InMemory;
 
 struct TranscriptCase {
   const char* name;
@@ -74,7 +74,7 @@ TEST_F(PassLoop, FlushesEveryPromptBeforeItsRead) {
   std::ostringstream errors;
   WatchingBuffer buffer("-1\n", out);
   std::istream in(&buffer);
-  runCensus(in, out, errors, platform);
+  runCensus(in, out, errors, platform, files);
   ASSERT_EQ(buffer.seen_at_read.size(), 1u);
   EXPECT_EQ(buffer.seen_at_read[0], signOnText() + promptBlock());
 }

@@ -8,7 +8,7 @@
 namespace census {
 namespace {
 
-class PopulationListing : public InWorkDir {
+class PopulationListing : public InMemory {
  protected:
   // Runs listing option 3, 5 or 7 as the pass loop does.
   std::string list(int option_code) {
@@ -16,8 +16,8 @@ class PopulationListing : public InWorkDir {
     std::ostringstream out;
     std::ostringstream errors;
     Console console(in, out, errors);
-    listPopulation(stateList((option_code - 1) / 2), console, totals);
-    if (option_code == 7) listFacilityRecord(console);
+    listPopulation(files, stateList((option_code - 1) / 2), console, totals);
+    if (option_code == 7) listFacilityRecord(files, console);
     console.flush();
     return out.str();
   }

@@ -7,13 +7,20 @@
 namespace census {
 namespace {
 
-using PopulationFile = InWorkDir;
+using PopulationFile = InMemory;
 
-std::vector<PopulationRecord> readAll(const std::string& file_name) {
+class Records final : public PopulationSink {
+ public:
+  void onRecord(std::size_t, const PopulationLine& line) override {
+    records.push_back({std::string(line.label.word), line.figures});
+  }
   std::vector<PopulationRecord> records;
-  TextFileReader file(file_name);
-  readPopulationFile(file, [&](const PopulationRecord& r, std::size_t) { records.push_back(r); });
-  return records;
+};
+
+std::vector<PopulationRecord> readAll(FileSystem& files, int list) {
+  Records sink;
+  readPopulationFile(files, stateList(list), sink);
+  return sink.records;
 }
 
 FigureTable numberedTable() {
@@ -28,13 +35,14 @@ FigureTable numberedTable() {
 TEST_F(PopulationFile, WritesOneLinePerStateWithItsOwnFigures) {
   FigureTable table = numberedTable();
   table[15] = {-5, 0, 2147483647, -2147483647 - 1};
-  ASSERT_TRUE(writePopulationFile(stateList(1), table, nullptr));
+  SaveFailure failure;
+  ASSERT_TRUE(writePopulationFile(files, stateList(1), table, &failure));
   const std::string content = readFile("datas.dat");
   EXPECT_TRUE(content.starts_with("Oyo 1 2 3 4\nLagos 5 6 7 8\n")) << content;
   EXPECT_NE(content.find("\nAbuja 21 22 23 24\n"), std::string::npos);
   EXPECT_TRUE(content.ends_with("\nCross-River -5 0 2147483647 -2147483648\n")) << content;
 
-  const std::vector<PopulationRecord> records = readAll("datas.dat");
+  const std::vector<PopulationRecord> records = readAll(files, 1);
   ASSERT_EQ(records.size(), 16u);
   EXPECT_EQ(records[5].label, "Abuja");
   EXPECT_EQ(records[15].label, "Cross-River");
@@ -43,15 +51,16 @@ TEST_F(PopulationFile, WritesOneLinePerStateWithItsOwnFigures) {
 
 TEST_F(PopulationFile, ReplacesALongerFileWhole) {
   writeFile("Loc-datas0.dat", std::string(5000, 'x') + "\nmore\nlines\nhere\nstill\n");
-  ASSERT_TRUE(writePopulationFile(stateList(3), numberedTable(), nullptr));
+  SaveFailure failure;
+  ASSERT_TRUE(writePopulationFile(files, stateList(3), numberedTable(), &failure));
   EXPECT_EQ(readFile("Loc-datas0.dat"),
             "Kebi 1 2 3 4\nZamfara 5 6 7 8\nKatsina 9 10 11 12\nJigawa 13 14 15 16\n");
-  EXPECT_FALSE(fileExists("Loc-datas0.dat.tmp"));
 }
 
 TEST_F(PopulationFile, ListTwoLabelsAreHyphenated) {
-  ASSERT_TRUE(writePopulationFile(stateList(2), numberedTable(), nullptr));
-  const std::vector<PopulationRecord> records = readAll("Loc-datas.dat");
+  SaveFailure failure;
+  ASSERT_TRUE(writePopulationFile(files, stateList(2), numberedTable(), &failure));
+  const std::vector<PopulationRecord> records = readAll(files, 2);
   ASSERT_EQ(records.size(), 16u);
   EXPECT_EQ(records[10].label, "Akwa-Ibom");
   EXPECT_EQ(records[10].figures, (PopulationFigures{41, 42, 43, 44}));
@@ -60,13 +69,13 @@ TEST_F(PopulationFile, ListTwoLabelsAreHyphenated) {
 TEST_F(PopulationFile, ReadsWhateverTheFileHolds) {
   // Another list's labels, three lines, CRLF ends and no final newline.
   writeFile("datas.dat", "Kebi 1 2 3 4\r\nAbia -1 -2 -3 -4\r\n\r\n  \t \nJigawa 7 8 9 10");
-  const std::vector<PopulationRecord> records = readAll("datas.dat");
+  const std::vector<PopulationRecord> records = readAll(files, 1);
   ASSERT_EQ(records.size(), 3u);
   EXPECT_EQ(records[0].label, "Kebi");
   EXPECT_EQ(records[1].figures, (PopulationFigures{-1, -2, -3, -4}));
   EXPECT_EQ(records[2].label, "Jigawa");
   EXPECT_EQ(records[2].figures, (PopulationFigures{7, 8, 9, 10}));
-  EXPECT_TRUE(readAll("no-such-file.dat").empty());
+  EXPECT_TRUE(readAll(files, 3).empty());
 }
 
 TEST(PopulationLine, ZeroesFiguresFromTheFirstBadOneOn) {

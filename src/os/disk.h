@@ -1,0 +1,105 @@
+// The few file-system calls the disk's FileSystem is made of, one
+// implementation per platform. Only os/ uses them: everything above reaches
+// files through a FileSystem.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+namespace census::disk {
+
+// What stands at a path, links followed.
+enum class Kind { kMissing, kRegular, kDirectory, kOther };
+
+struct PathInfo {
+  Kind kind = Kind::kMissing;
+  bool writable = false;  // a regular file that may be opened for writing and is not marked read-only
+  unsigned mode = 0;      // permission bits, where the platform has them
+};
+
+// Looks at what stands at path. Returns false with *reason set where that
+// cannot be told (no permission to look).
+bool inspect(const std::string& path, PathInfo* info, std::string* reason);
+
+// Follows symbolic links from path to the name of the file they lead to
+// (which may not exist yet); path itself where it is no link. A link that
+// is relative is read from the link's own folder.
+std::string resolveLinks(const std::string& path);
+
+// Names that are always written into, never replaced: the platform's
+// devices and descriptors ("/dev/stdout", "NUL").
+bool isDeviceName(std::string_view path);
+
+// The folder that holds path ("." for a bare name) and the name in it.
+std::string folderOf(const std::string& path);
+std::string baseNameOf(const std::string& path);
+
+// path as seen from the root, so that it names the same file from any
+// working directory.
+std::string absolutePath(const std::string& path);
+
+bool exists(const std::string& path);
+
+// Opens a file to read, byte for byte; null with *reason set where it
+// cannot be.
+std::FILE* openToRead(const std::string& path, std::string* reason);
+
+// A new file, created under a name no other file has, written and flushed
+// to disk.
+class NewFile {
+ public:
+  NewFile() = default;
+  ~NewFile();
+  NewFile(const NewFile&) = delete;
+  NewFile& operator=(const NewFile&) = delete;
+
+  // Creates path; fails where anything stands there already.
+  bool create(const std::string& path, std::string* reason);
+  // Writes all of content, gives the file these permission bits where mode
+  // is not 0, flushes it to disk and closes it.
+  bool finish(std::string_view content, unsigned mode, std::string* reason);
+
+ private:
+  void close();
+  std::intptr_t handle_ = -1;
+};
+
+// Writes content into an existing file that is not a regular one (a FIFO,
+// a terminal, a device), from its start.
+bool writeInto(const std::string& path, std::string_view content, std::string* reason);
+
+// Renames from over to in one step.
+bool renameOver(const std::string& from, const std::string& to, std::string* reason);
+
+void removeFile(const std::string& path);
+
+// Flushes a folder's entries to disk, so that a rename in it survives a
+// power cut. Does nothing where the platform has no such thing.
+void syncFolder(const std::string& path);
+
+// An exclusive lock on a folder's saves, held by a lock file in it that is
+// removed again when the lock is released. acquire waits for the lock.
+class FolderLock {
+ public:
+  FolderLock() = default;
+  ~FolderLock();
+  FolderLock(const FolderLock&) = delete;
+  FolderLock& operator=(const FolderLock&) = delete;
+
+  bool acquire(const std::string& lock_path, std::string* reason);
+
+ private:
+  std::string path_;
+  std::intptr_t handle_ = -1;
+};
+
+// A name for a temporary file beside path that no running census process
+// uses: ".datas.dat.census-4711-2.tmp".
+std::string temporaryNameFor(const std::string& path, unsigned attempt);
+
+// "\n" written as the platform's line end.
+std::string withPlatformLineEnds(std::string_view text);
+
+}  // namespace census::disk

@@ -1,0 +1,236 @@
+// The file-system calls on Windows, through the wide-character API. A new
+// file is flushed with FlushFileBuffers and replaces its target with
+// MoveFileExW; the folder lock is LockFileEx on a lock file that is deleted
+// when its last handle closes.
+#include <windows.h>
+
+#include <cerrno>
+#include <filesystem>
+#include <system_error>
+
+#include "os/disk.h"
+#include "os/file_system.h"
+
+namespace census::disk {
+namespace {
+
+std::wstring wide(const std::string& name) {
+  const int size = static_cast<int>(name.size());
+  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_ACP, 0, name.data(), size, result.data(), length);
+  return result;
+}
+
+std::string lastErrorText() {
+  const DWORD error = GetLastError();
+  switch (error) {
+    case ERROR_ACCESS_DENIED:
+    case ERROR_SHARING_VIOLATION:
+      return errorText(EACCES);
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+      return errorText(ENOENT);
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+      return errorText(ENOSPC);
+    default:
+      return std::system_category().message(static_cast<int>(error));
+  }
+}
+
+bool isSeparator(char c) { return c == '/' || c == '\\'; }
+
+std::size_t lastSeparator(const std::string& path) { return path.find_last_of("/\\"); }
+
+bool writeAll(HANDLE handle, std::string_view content) {
+  while (!content.empty()) {
+    DWORD written = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content.size(), 1u << 30));
+    if (WriteFile(handle, content.data(), chunk, &written, nullptr) == 0) return false;
+    if (written == 0) {
+      SetLastError(ERROR_DISK_FULL);
+      return false;
+    }
+    content.remove_prefix(written);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) {
+      *info = PathInfo{};
+      return true;
+    }
+    *reason = lastErrorText();
+    return false;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    info->kind = Kind::kDirectory;
+    return true;
+  }
+  info->kind = Kind::kRegular;
+  info->writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  return true;
+}
+
+std::string resolveLinks(const std::string& path) { return path; }
+
+bool isDeviceName(std::string_view path) {
+  if (path.starts_with("\\\\.\\") || path.starts_with("//./")) return true;
+  std::string base(path.substr(path.find_last_of("/\\:") == std::string_view::npos
+                                   ? 0
+                                   : path.find_last_of("/\\:") + 1));
+  base = base.substr(0, base.find('.'));
+  for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  static constexpr std::string_view kDevices[] = {"CON", "NUL", "PRN", "AUX", "CONIN$",
+                                                  "CONOUT$"};
+  for (const std::string_view device : kDevices) {
+    if (base == device) return true;
+  }
+  return base.size() == 4 && (base.starts_with("COM") || base.starts_with("LPT")) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
+std::string folderOf(const std::string& path) {
+  const std::size_t slash = lastSeparator(path);
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? path.substr(0, 1) : path.substr(0, slash);
+}
+
+std::string baseNameOf(const std::string& path) {
+  const std::size_t slash = lastSeparator(path);
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string absolutePath(const std::string& path) {
+  std::error_code ignored;
+  const std::filesystem::path absolute = std::filesystem::absolute(wide(path), ignored);
+  if (absolute.empty()) return path;
+  const std::wstring name = absolute.wstring();
+  const int size = static_cast<int>(name.size());
+  const int length = WideCharToMultiByte(CP_ACP, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, name.data(), size, result.data(), length, nullptr, nullptr);
+  return result;
+}
+
+bool exists(const std::string& path) {
+  return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+std::FILE* openToRead(const std::string& path, std::string* reason) {
+  errno = 0;
+  std::FILE* file = _wfopen(wide(path).c_str(), L"rb");
+  if (file == nullptr) *reason = errorText(errno == 0 ? EACCES : errno);
+  return file;
+}
+
+NewFile::~NewFile() { close(); }
+
+void NewFile::close() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+  handle_ = -1;
+}
+
+bool NewFile::create(const std::string& path, std::string* reason) {
+  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *reason = lastErrorText();
+    return false;
+  }
+  handle_ = reinterpret_cast<std::intptr_t>(handle);
+  return true;
+}
+
+bool NewFile::finish(std::string_view content, unsigned, std::string* reason) {
+  const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
+  const bool written = writeAll(handle, content) && FlushFileBuffers(handle) != 0;
+  if (!written) *reason = lastErrorText();
+  close();
+  return written;
+}
+
+bool writeInto(const std::string& path, std::string_view content, std::string* reason) {
+  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ |
+                                    FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *reason = lastErrorText();
+    return false;
+  }
+  const bool written = writeAll(handle, content);
+  if (!written) *reason = lastErrorText();
+  CloseHandle(handle);
+  return written;
+}
+
+bool renameOver(const std::string& from, const std::string& to, std::string* reason) {
+  if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
+                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
+    return true;
+  }
+  *reason = lastErrorText();
+  return false;
+}
+
+void removeFile(const std::string& path) { DeleteFileW(wide(path).c_str()); }
+
+void syncFolder(const std::string&) {}
+
+FolderLock::~FolderLock() {
+  if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
+}
+
+bool FolderLock::acquire(const std::string& lock_path, std::string* reason) {
+  // A lock file whose last holder has let go may still be on its way out
+  // for a moment: it cannot be opened until it is gone.
+  for (int attempt = 0; attempt < 1000; ++attempt) {
+    const HANDLE handle = CreateFileW(
+        wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) {
+      if (GetLastError() != ERROR_ACCESS_DENIED) break;
+      Sleep(10);
+      continue;
+    }
+    OVERLAPPED whole{};
+    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole) == 0) {
+      *reason = lastErrorText();
+      CloseHandle(handle);
+      return false;
+    }
+    path_ = lock_path;
+    handle_ = reinterpret_cast<std::intptr_t>(handle);
+    return true;
+  }
+  *reason = lastErrorText();
+  return false;
+}
+
+std::string temporaryNameFor(const std::string& path, unsigned attempt) {
+  const std::string folder = folderOf(path);
+  const std::string name = "." + baseNameOf(path) + ".census-" +
+                           std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) +
+                           ".tmp";
+  if (folder == ".") return name;
+  return isSeparator(folder.back()) ? folder + name : folder + "\\" + name;
+}
+
+std::string withPlatformLineEnds(std::string_view text) {
+  std::string result;
+  result.reserve(text.size() + text.size() / 16);
+  for (const char c : text) {
+    if (c == '\n') result.push_back('\r');
+    result.push_back(c);
+  }
+  return result;
+}
+
+}  // namespace census::disk

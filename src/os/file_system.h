@@ -1,0 +1,109 @@
+// The one way the program reaches its files. Every read of a data file and
+// every save goes through a FileSystem: the real one on disk, or one held in
+// memory for the tests and the fuzz target, which need no disk and no chdir.
+//
+// A save replaces whole files, all of them or none: the new contents are
+// written to temporary files of their own beside their targets, flushed to
+// disk, and renamed over the targets only once every one of them is whole.
+// Saves in one folder take turns, so two census processes saving at the same
+// moment both succeed and each file ends as one whole save. A save cut short
+// (killed, a power cut) is finished or discarded by recoverSaves at the next
+// start, and leaves nothing behind once it has ended.
+#pragma once
+
+#include <cstddef>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace census {
+
+// A file open for reading, front to back.
+class InputFile {
+ public:
+  virtual ~InputFile() = default;
+
+  // Reads up to size bytes into buffer and sets *count to how many; 0 at
+  // the end of the file. Returns false with *reason set on a read error.
+  virtual bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) = 0;
+};
+
+// How a file to be read was found.
+enum class OpenStatus {
+  kOpen,
+  kMissing,     // there is no such file
+  kUnreadable,  // something is there that cannot be read: a directory, no permission
+};
+
+struct OpenedFile {
+  OpenStatus status = OpenStatus::kMissing;
+  std::unique_ptr<InputFile> file;  // set where status is kOpen
+  std::string reason;               // why, where status is kUnreadable: "Is a directory"
+};
+
+// The line ends a new content is written with.
+enum class LineEnds {
+  kPlatform,  // "\n" is written as the platform's line end ("\r\n" on Windows)
+  kExact,     // the bytes as they are
+};
+
+// A file to be saved and its whole new content.
+struct FileReplacement {
+  std::string name;  // as the program or the operator names it: "datas.dat", "out/x.csv"
+  std::string content;
+  LineEnds line_ends = LineEnds::kPlatform;
+  // An output the operator named (export -o, report -o) rather than a data
+  // file: where it is not a regular file (a FIFO, a terminal, /dev/stdout),
+  // it is written into directly instead of being replaced.
+  bool operator_output = false;
+};
+
+// Which file a save could not replace, and why ("Permission denied").
+struct SaveFailure {
+  std::string name;
+  std::string reason;
+};
+
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+
+  // Opens a file for reading. A missing file is kMissing; a directory, a
+  // file without read permission or one that fails to open is kUnreadable.
+  virtual OpenedFile openForReading(const std::string& name) = 0;
+
+  // Checks, changing nothing, that every file could be replaced now: each
+  // is absent, or a regular file that may be written (a symbolic link
+  // counts as the file it leads to). Returns false with *failure set for
+  // the first that could not.
+  virtual bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) = 0;
+
+  // Replaces every file with its new content, all or none. A symbolic link
+  // is written through: the link stays and the file it leads to is
+  // replaced. A replaced file keeps its permission bits. Returns false with
+  // *failure set, every file left exactly as it was and no temporary file
+  // left behind, where any of them cannot be replaced: a directory in its
+  // place, a read-only file, a full disk.
+  // REQUIRES: files is not empty; no name appears twice.
+  virtual bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) = 0;
+
+  // Finishes a save of the working directory that was cut short after it
+  // was decided, or discards one cut short before, and removes what it left
+  // behind. Reports nothing; a folder with nothing to finish is not touched.
+  virtual void recoverSaves() = 0;
+};
+
+// The file system of the machine, relative to the working directory.
+std::unique_ptr<FileSystem> makeDiskFileSystem();
+
+// Reads a whole file, byte for byte, into *content. Returns false with
+// *reason set ("No such file or directory", "Is a directory") where it
+// cannot be read.
+bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
+                   std::string* reason);
+
+// The system's text for an errno value, as the C library gives it.
+std::string errorText(int error_number);
+
+}  // namespace census

@@ -1,0 +1,101 @@
+#include "os/memory_file_system.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+
+namespace census {
+namespace {
+
+class MemoryInputFile final : public InputFile {
+ public:
+  MemoryInputFile(std::string content, bool fails_midway)
+      : content_(std::move(content)), fails_midway_(fails_midway) {}
+
+  bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) override {
+    if (fails_midway_ && at_ > 0) {
+      *count = 0;
+      *reason = errorText(EIO);
+      return false;
+    }
+    *count = std::min(size, content_.size() - at_);
+    std::memcpy(buffer, content_.data() + at_, *count);
+    at_ += *count;
+    if (fails_midway_ && *count == 0) at_ = 1;
+    return true;
+  }
+
+ private:
+  std::string content_;
+  std::size_t at_ = 0;
+  bool fails_midway_;
+};
+
+}  // namespace
+
+void MemoryFileSystem::set(const std::string& name, std::string content, Oddity oddity) {
+  entries_[name] = Entry{std::move(content), oddity};
+}
+
+void MemoryFileSystem::remove(const std::string& name) { entries_.erase(name); }
+
+std::optional<std::string> MemoryFileSystem::get(const std::string& name) const {
+  const auto found = entries_.find(name);
+  if (found == entries_.end() || found->second.oddity == Oddity::kDirectory) return std::nullopt;
+  return found->second.content;
+}
+
+OpenedFile MemoryFileSystem::openForReading(const std::string& name) {
+  OpenedFile opened;
+  const auto found = entries_.find(name);
+  if (found == entries_.end()) return opened;
+  switch (found->second.oddity) {
+    case Oddity::kDirectory:
+      opened.status = OpenStatus::kUnreadable;
+      opened.reason = errorText(EISDIR);
+      return opened;
+    case Oddity::kUnreadable:
+      opened.status = OpenStatus::kUnreadable;
+      opened.reason = errorText(EACCES);
+      return opened;
+    default:
+      opened.status = OpenStatus::kOpen;
+      opened.file = std::make_unique<MemoryInputFile>(
+          found->second.content, found->second.oddity == Oddity::kFailsMidway);
+      return opened;
+  }
+}
+
+bool MemoryFileSystem::checkReplaceable(std::span<const FileReplacement> files,
+                                        SaveFailure* failure) {
+  for (const FileReplacement& file : files) {
+    const auto found = entries_.find(file.name);
+    if (found == entries_.end()) continue;
+    if (found->second.oddity == Oddity::kDirectory) {
+      *failure = {file.name, errorText(EISDIR)};
+      return false;
+    }
+    if (found->second.oddity == Oddity::kReadOnly) {
+      *failure = {file.name, errorText(EACCES)};
+      return false;
+    }
+  }
+  return true;
+}
+
+bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files,
+                                    SaveFailure* failure) {
+  if (!checkReplaceable(files, failure)) return false;
+  std::size_t size = 0;
+  for (const FileReplacement& file : files) size += file.content.size();
+  if (space_left_ && size > *space_left_) {
+    *failure = {files.front().name, errorText(ENOSPC)};
+    return false;
+  }
+  if (space_left_) *space_left_ -= size;
+  for (const FileReplacement& file : files) entries_[file.name] = Entry{file.content};
+  ++saves_;
+  return true;
+}
+
+}  // namespace census

@@ -1,0 +1,146 @@
+#include "os/file_system.h"
+
+#include <cerrno>
+#include <filesystem>
+#include <vector>
+
+#include "os/text_file.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace census {
+namespace {
+
+namespace fs = std::filesystem;
+
+class DiskFiles : public InWorkDir {
+ protected:
+  std::vector<std::string> linesOf(const std::string& name) {
+    TextFileReader reader(*disk, name);
+    std::vector<std::string> lines;
+    for (std::string_view line; reader.nextLine(line);) lines.emplace_back(line);
+    return lines;
+  }
+
+  // Saves these files as one save; returns the failure's text, "" where it worked.
+  std::string save(std::vector<FileReplacement> files) {
+    SaveFailure failure;
+    if (disk->replaceFiles(files, &failure)) return "";
+    return failure.name + ": " + failure.reason;
+  }
+
+  // Every name in the folder, so that no leftover goes unseen.
+  static std::vector<std::string> folder() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(".")) {
+      names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+  }
+};
+
+TEST_F(DiskFiles, ReadsLinesWithoutTheirLineEnds) {
+  writeDiskFile("lf.dat", "a b\n\nc\r\n d\r\r\nlast");
+  EXPECT_EQ(linesOf("lf.dat"), (std::vector<std::string>{"a b", "", "c", " d\r", "last"}));
+  writeDiskFile("ends.dat", "one\n");
+  EXPECT_EQ(linesOf("ends.dat"), (std::vector<std::string>{"one"}));
+}
+
+TEST_F(DiskFiles, ReadsLinesLongerThanABlockAndAcrossBlocks) {
+  const std::string long_line(200000, 'x');
+  std::string content;
+  for (int i = 0; i < 30000; ++i) content += std::to_string(i) + "\r\n";
+  writeDiskFile("long.dat", long_line + "\n" + content + long_line);
+  const std::vector<std::string> lines = linesOf("long.dat");
+  ASSERT_EQ(lines.size(), 30002u);
+  EXPECT_EQ(lines.front(), long_line);
+  EXPECT_EQ(lines[1], "0");
+  EXPECT_EQ(lines[30000], "29999");
+  EXPECT_EQ(lines.back(), long_line);
+}
+
+TEST_F(DiskFiles, MissingFilesAndDirectoriesCannotBeOpened) {
+  fs::create_directory("dir.dat");
+  const TextFileReader missing(*disk, "missing.dat");
+  EXPECT_EQ(missing.status(), OpenStatus::kMissing);
+  EXPECT_EQ(missing.reason(), "");
+  const TextFileReader directory(*disk, "dir.dat");
+  EXPECT_EQ(directory.status(), OpenStatus::kUnreadable);
+  EXPECT_EQ(directory.reason(), errorText(EISDIR));
+  for (const char* name : {"missing.dat", "dir.dat"}) {
+    EXPECT_TRUE(linesOf(name).empty()) << name;
+  }
+}
+
+TEST_F(DiskFiles, SavesWholeAndLeavesNothingBehind) {
+  EXPECT_EQ(save({{"new.dat", "line 1\nline 2\n"}}), "");
+  EXPECT_EQ(readDiskFile("new.dat"), "line 1\nline 2\n");
+  EXPECT_EQ(save({{"new.dat", "short\n"}, {"other.dat", "x\n"}}), "");
+  EXPECT_EQ(readDiskFile("new.dat"), "short\n");
+  EXPECT_EQ(readDiskFile("other.dat"), "x\n");
+  EXPECT_EQ(folder(), (std::vector<std::string>{"new.dat", "other.dat"}));
+}
+
+TEST_F(DiskFiles, SeveralFilesAreReplacedAllOrNone) {
+  writeDiskFile("a.dat", "old a\n");
+  writeDiskFile("b.dat", "old b\n");
+  fs::create_directory("c.dat");
+  EXPECT_EQ(save({{"a.dat", "new a\n"}, {"b.dat", "new b\n"}, {"c.dat", "new c\n"}}),
+            "c.dat: " + errorText(EISDIR));
+  EXPECT_EQ(readDiskFile("a.dat"), "old a\n");
+  EXPECT_EQ(readDiskFile("b.dat"), "old b\n");
+  EXPECT_EQ(folder(), (std::vector<std::string>{"a.dat", "b.dat", "c.dat"}));
+
+  SaveFailure failure;
+  const std::vector<FileReplacement> files = {{"a.dat", "new a\n"}, {"c.dat", "x\n"}};
+  EXPECT_FALSE(disk->checkReplaceable(files, &failure));
+  EXPECT_EQ(failure.name, "c.dat");
+}
+
+#ifndef _WIN32
+TEST_F(DiskFiles, AReplacedFileKeepsItsPermissionBitsAndAReadOnlyOneIsKept) {
+  writeDiskFile("kept.dat", "old\n");
+  ::chmod("kept.dat", 0640);
+  EXPECT_EQ(save({{"kept.dat", "new\n"}}), "");
+  struct stat info {};
+  ASSERT_EQ(::stat("kept.dat", &info), 0);
+  EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+  // Read-only even to root, who may open it for writing all the same.
+  writeDiskFile("read-only.dat", "old\n");
+  ::chmod("read-only.dat", 0444);
+  EXPECT_EQ(save({{"kept.dat", "newer\n"}, {"read-only.dat", "new\n"}}),
+            "read-only.dat: " + errorText(EACCES));
+  EXPECT_EQ(readDiskFile("kept.dat"), "new\n");
+  EXPECT_EQ(readDiskFile("read-only.dat"), "old\n");
+}
+
+TEST_F(DiskFiles, ASymbolicLinkIsWrittenThroughAndStays) {
+  fs::create_directory("office");
+  writeDiskFile("office/datas.dat", "old\n");
+  fs::create_symlink("office/datas.dat", "datas.dat");
+  fs::create_symlink("nowhere/yet.dat", "dangling.dat");
+  fs::create_directory("nowhere");
+  EXPECT_EQ(save({{"datas.dat", "new\n"}, {"dangling.dat", "made\n"}}), "");
+  EXPECT_TRUE(fs::is_symlink("datas.dat"));
+  EXPECT_EQ(readDiskFile("office/datas.dat"), "new\n");
+  EXPECT_EQ(readDiskFile("nowhere/yet.dat"), "made\n");
+  EXPECT_EQ(fs::directory_iterator("office")->path().filename(), "datas.dat");
+}
+
+TEST_F(DiskFiles, AnOutputThatIsNoRegularFileIsWrittenIntoNeverReplaced) {
+  ASSERT_EQ(::mkfifo("fifo", 0600), 0);
+  EXPECT_EQ(save({{"fifo", "data\n"}}), "fifo: not a regular file");
+  EXPECT_EQ(save({{"/dev/null", "page\n", LineEnds::kExact, true}}), "");
+  EXPECT_TRUE(fs::is_character_file("/dev/null"));
+  EXPECT_EQ(folder(), (std::vector<std::string>{"fifo"}));
+}
+#endif
+
+}  // namespace
+}  // namespace census
