@@ -191,10 +191,9 @@ int runExport(FileSystem& files, ExportFormat format, const std::string& output_
               std::ostream& out, std::ostream& errors) {
   if (output_file.empty()) return writeExport(files, format, out, errors);
   std::ostringstream content;
-  if (writeExport(files, format, content, errors) != kExitSuccess) {
-    errors << "census: " << output_file << " not written: the export is incomplete\n";
-    return kExitFailure;
-  }
+  // An export that could not read every list would be incomplete: the file
+  // keeps its last whole export.
+  if (writeExport(files, format, content, errors) != kExitSuccess) return kExitFailure;
   const FileReplacement save{output_file, std::move(content).str(), LineEnds::kExact, true};
   SaveFailure failure;
   if (!files.replaceFiles({&save, 1}, &failure)) {

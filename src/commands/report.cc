@@ -481,10 +481,8 @@ int runReport(FileSystem& files, const std::string& output_file, std::ostream& o
     if (state.unreadable()) errors << cannotReadLine(name, state);
   }
   const std::string name = output_file.empty() ? std::string(kDefaultReportName) : output_file;
-  if (summary.anyUnreadable()) {
-    if (!to_out) errors << "census: " << name << " not written: a data file cannot be read\n";
-    return kExitFailure;
-  }
+  // A page that cannot show every file is not saved over the last whole one.
+  if (summary.anyUnreadable()) return kExitFailure;
   if (to_out) return kExitSuccess;
   const FileReplacement save{name, std::move(page).str(), LineEnds::kExact, true};
   SaveFailure failure;

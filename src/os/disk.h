@@ -15,8 +15,9 @@ enum class Kind { kMissing, kRegular, kDirectory, kOther };
 
 struct PathInfo {
   Kind kind = Kind::kMissing;
-  bool writable = false;  // a regular file that may be opened for writing and is not marked read-only
-  unsigned mode = 0;      // permission bits, where the platform has them
+  bool writable =
+      false;          // a regular file that may be opened for writing and is not marked read-only
+  unsigned mode = 0;  // permission bits, where the platform has them
 };
 
 // Looks at what stands at path. Returns false with *reason set where that

@@ -169,6 +169,12 @@ class DiskFileSystem final : public FileSystem {
       opened.reason = errorText(EISDIR);
       return opened;
     }
+    // A FIFO or a device in place of a file could keep a reader waiting
+    // for ever; only one the operator names by its device name is read.
+    if (info.kind == disk::Kind::kOther && !disk::isDeviceName(name)) {
+      opened.reason = "not a regular file";
+      return opened;
+    }
     std::FILE* file = disk::openToRead(name, &opened.reason);
     if (file == nullptr) return opened;
     opened.status = OpenStatus::kOpen;

@@ -16,7 +16,9 @@
 namespace census::disk {
 namespace {
 
-std::string reasonFor(int error_number) { return errorText(error_number == 0 ? EIO : error_number); }
+std::string reasonFor(int error_number) {
+  return errorText(error_number == 0 ? EIO : error_number);
+}
 
 bool writeAll(int fd, std::string_view content) {
   while (!content.empty()) {
@@ -124,8 +126,8 @@ bool NewFile::create(const std::string& path, std::string* reason) {
 bool NewFile::finish(std::string_view content, unsigned mode, std::string* reason) {
   const int fd = static_cast<int>(handle_);
   errno = 0;
-  bool written = writeAll(fd, content) && (mode == 0 || ::fchmod(fd, mode) == 0) &&
-                 ::fsync(fd) == 0;
+  bool written =
+      writeAll(fd, content) && (mode == 0 || ::fchmod(fd, mode) == 0) && ::fsync(fd) == 0;
   const int error_number = errno;
   handle_ = -1;
   written = ::close(fd) == 0 && written;
@@ -198,8 +200,8 @@ bool FolderLock::acquire(const std::string& lock_path, std::string* reason) {
 
 std::string temporaryNameFor(const std::string& path, unsigned attempt) {
   const std::string folder = folderOf(path);
-  const std::string name = "." + baseNameOf(path) + ".census-" + std::to_string(::getpid()) +
-                           "-" + std::to_string(attempt) + ".tmp";
+  const std::string name = "." + baseNameOf(path) + ".census-" + std::to_string(::getpid()) + "-" +
+                           std::to_string(attempt) + ".tmp";
   return folder == "." ? name : (folder == "/" ? "/" : folder + "/") + name;
 }
 

@@ -83,13 +83,11 @@ std::string resolveLinks(const std::string& path) { return path; }
 
 bool isDeviceName(std::string_view path) {
   if (path.starts_with("\\\\.\\") || path.starts_with("//./")) return true;
-  std::string base(path.substr(path.find_last_of("/\\:") == std::string_view::npos
-                                   ? 0
-                                   : path.find_last_of("/\\:") + 1));
+  std::string base(path.substr(
+      path.find_last_of("/\\:") == std::string_view::npos ? 0 : path.find_last_of("/\\:") + 1));
   base = base.substr(0, base.find('.'));
   for (char& c : base) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  static constexpr std::string_view kDevices[] = {"CON", "NUL", "PRN", "AUX", "CONIN$",
-                                                  "CONOUT$"};
+  static constexpr std::string_view kDevices[] = {"CON", "NUL", "PRN", "AUX", "CONIN$", "CONOUT$"};
   for (const std::string_view device : kDevices) {
     if (base == device) return true;
   }
@@ -114,7 +112,8 @@ std::string absolutePath(const std::string& path) {
   if (absolute.empty()) return path;
   const std::wstring name = absolute.wstring();
   const int size = static_cast<int>(name.size());
-  const int length = WideCharToMultiByte(CP_ACP, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
+  const int length =
+      WideCharToMultiByte(CP_ACP, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<std::size_t>(length), '\0');
   WideCharToMultiByte(CP_ACP, 0, name.data(), size, result.data(), length, nullptr, nullptr);
   return result;
@@ -158,8 +157,9 @@ bool NewFile::finish(std::string_view content, unsigned, std::string* reason) {
 }
 
 bool writeInto(const std::string& path, std::string_view content, std::string* reason) {
-  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ |
-                                    FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0, nullptr);
+  const HANDLE handle =
+      CreateFileW(wide(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                  OPEN_EXISTING, 0, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     *reason = lastErrorText();
     return false;
@@ -191,10 +191,10 @@ bool FolderLock::acquire(const std::string& lock_path, std::string* reason) {
   // A lock file whose last holder has let go may still be on its way out
   // for a moment: it cannot be opened until it is gone.
   for (int attempt = 0; attempt < 1000; ++attempt) {
-    const HANDLE handle = CreateFileW(
-        wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
-        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+    const HANDLE handle =
+        CreateFileW(wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() != ERROR_ACCESS_DENIED) break;
       Sleep(10);

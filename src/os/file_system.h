@@ -70,7 +70,8 @@ class FileSystem {
   virtual ~FileSystem() = default;
 
   // Opens a file for reading. A missing file is kMissing; a directory, a
-  // file without read permission or one that fails to open is kUnreadable.
+  // file without read permission, one that fails to open, and a FIFO or a
+  // device not named by its device name ("/dev/stdin") are kUnreadable.
   virtual OpenedFile openForReading(const std::string& name) = 0;
 
   // Checks, changing nothing, that every file could be replaced now: each

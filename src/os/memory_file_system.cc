@@ -60,8 +60,8 @@ OpenedFile MemoryFileSystem::openForReading(const std::string& name) {
       return opened;
     default:
       opened.status = OpenStatus::kOpen;
-      opened.file = std::make_unique<MemoryInputFile>(
-          found->second.content, found->second.oddity == Oddity::kFailsMidway);
+      opened.file = std::make_unique<MemoryInputFile>(found->second.content,
+                                                      found->second.oddity == Oddity::kFailsMidway);
       return opened;
   }
 }
@@ -83,8 +83,7 @@ bool MemoryFileSystem::checkReplaceable(std::span<const FileReplacement> files,
   return true;
 }
 
-bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files,
-                                    SaveFailure* failure) {
+bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) {
   if (!checkReplaceable(files, failure)) return false;
   std::size_t size = 0;
   for (const FileReplacement& file : files) size += file.content.size();

@@ -5,6 +5,9 @@
 namespace census {
 namespace {
 
+// Reading starts with a small buffer, as most files are small, and grows it
+// to a full block once a file turns out to be larger.
+constexpr std::size_t kFirstBlockSize = 4 * 1024;
 constexpr std::size_t kBlockSize = 64 * 1024;
 
 }  // namespace
@@ -14,7 +17,7 @@ TextFileReader::TextFileReader(FileSystem& files, const std::string& name) {
   status_ = opened.status;
   reason_ = std::move(opened.reason);
   file_ = std::move(opened.file);
-  if (file_ != nullptr) buffer_.resize(kBlockSize);
+  if (file_ != nullptr) buffer_.resize(kFirstBlockSize);
 }
 
 // Moves the unread bytes to the front and reads more after them, growing the
@@ -24,7 +27,9 @@ bool TextFileReader::fill() {
   std::memmove(buffer_.data(), buffer_.data() + begin_, end_ - begin_);
   end_ -= begin_;
   begin_ = 0;
-  if (end_ == buffer_.size()) buffer_.resize(2 * buffer_.size());
+  if (end_ == buffer_.size() || (buffer_.size() < kBlockSize && end_ > 0)) {
+    buffer_.resize(2 * buffer_.size());
+  }
   std::size_t read = 0;
   if (!file_->read(buffer_.data() + end_, buffer_.size() - end_, &read, &reason_)) {
     status_ = OpenStatus::kUnreadable;

@@ -1,21 +1,21 @@
-// Drives the whole program in-process on one fuzz input, in a fresh working
-// directory. The input is split at NUL bytes: the first part is standard
+// Drives the whole program in-process on one fuzz input, over files held in
+// memory. The input is split at NUL bytes: the first part is standard
 // input; the next five are "datas.dat", "Loc-datas.dat", "Loc-datas0.dat",
 // "Recs-Loc.dat" and "cens-stat.dat", each present (with the bytes after its
-// first) where its first byte is odd, and absent otherwise.
+// first) where its first byte is odd, and absent otherwise; a first byte of
+// 0xFF, 0xFD, 0xFB or 0xF9 puts a directory, an unreadable file, a read-only
+// file or one that fails part way in its place.
 //
 // Checked on every input, besides what the sanitizers and libFuzzer's own
 // time and memory limits catch: the output stays within a bound set by the
 // input, and every file the run saved is whole and in its line format.
-// Then `census check` and `census report` run over the files the run left,
-// and the standard input is handed to `census import --dry-run` as a CSV
-// file; none may change a file, and the report stays a bounded, whole page.
-#include <unistd.h>
-
+// Then `census check`, `census report` and `census export` run over the
+// files the run left, and the standard input is handed to `census import
+// --dry-run` as a CSV file; none may change a file, the report stays a
+// bounded, whole page, and each fails exactly where a file cannot be read.
+// Last the same CSV is imported for real: one save of whole files, or none.
 #include <cstdint>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <sstream>
 #include <string>
@@ -25,9 +25,11 @@
 #include "base/decimal.h"
 #include "base/line_fields.h"
 #include "commands/check.h"
+#include "commands/export.h"
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
+#include "os/memory_file_system.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
 
@@ -51,11 +53,20 @@ void require(bool holds, const char* what) {
   std::abort();
 }
 
-std::string contentOf(std::string_view name) {
-  std::ifstream file{std::string(name), std::ios::binary};
-  std::ostringstream content;
-  content << file.rdbuf();
-  return content.str();
+// A file's first byte says what stands at its name besides a plain file.
+MemoryFileSystem::Oddity oddityOf(char first) {
+  switch (static_cast<unsigned char>(first)) {
+    case 0xFF:
+      return MemoryFileSystem::Oddity::kDirectory;
+    case 0xFD:
+      return MemoryFileSystem::Oddity::kUnreadable;
+    case 0xFB:
+      return MemoryFileSystem::Oddity::kReadOnly;
+    case 0xF9:
+      return MemoryFileSystem::Oddity::kFailsMidway;
+    default:
+      return MemoryFileSystem::Oddity::kNone;
+  }
 }
 
 // Lines of a saved file; a saved file always ends with a newline.
@@ -103,15 +114,6 @@ void checkFacilityFile(std::string_view content) {
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace census;
-  namespace fs = std::filesystem;
-  // libFuzzer reads and writes its corpus relative to where it started.
-  static const fs::path start_dir = fs::current_path();
-  static const fs::path root = [] {
-    const fs::path path = fs::temp_directory_path() / ("census-fuzz-" + std::to_string(getpid()));
-    fs::create_directories(path);
-    return path;
-  }();
-
   std::vector<std::string_view> parts;
   std::string_view rest(reinterpret_cast<const char*>(data), size);
   for (std::size_t end; (end = rest.find('\0')) != std::string_view::npos;) {
@@ -120,24 +122,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   parts.push_back(rest);
 
-  const fs::path dir = root / "run";
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  fs::current_path(dir);
-  std::string before[std::size(kDataFiles)];
+  MemoryFileSystem files;
+  std::optional<std::string> before[std::size(kDataFiles)];
   std::size_t file_bytes = 0;
   for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
     if (i + 1 >= parts.size() || parts[i + 1].empty() || (parts[i + 1][0] & 1) == 0) continue;
-    before[i] = parts[i + 1].substr(1);
-    file_bytes += before[i].size();
-    std::ofstream{std::string(kDataFiles[i]), std::ios::binary} << before[i];
+    const std::string name(kDataFiles[i]);
+    files.set(name, std::string(parts[i + 1].substr(1)), oddityOf(parts[i + 1][0]));
+    file_bytes += parts[i + 1].size();
+    before[i] = files.get(name);
   }
 
   std::istringstream in{std::string(parts[0])};
   std::ostringstream out;
   std::ostringstream errors;
   SilentPlatform platform;
-  runCensus(in, out, errors, platform);
+  runCensus(in, out, errors, platform, files);
 
   // Every word read writes at most a few lines, and every listing writes at
   // most one row of bounded length per line of its file, once per pass.
@@ -147,38 +147,54 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   for (const StateList& list : stateLists()) {
     const std::size_t index = static_cast<std::size_t>(list.number - 1);
-    const std::string after = contentOf(list.file_name);
-    if (fs::exists(list.file_name) && after != before[index]) checkPopulationFile(list, after);
+    const std::optional<std::string> after = files.get(std::string(list.file_name));
+    if (after && *after != before[index]) checkPopulationFile(list, *after);
   }
-  const std::string facility = contentOf(kFacilityFileName);
-  if (fs::exists(kFacilityFileName) && facility != before[3]) checkFacilityFile(facility);
-  for (const fs::directory_entry& entry : fs::directory_iterator(dir)) {
-    require(entry.path().extension() != ".tmp", "no temporary file is left");
-  }
-  require(contentOf(kDataFiles[4]) == before[4], "the census grid file is never written");
+  const std::optional<std::string> facility = files.get(std::string(kFacilityFileName));
+  if (facility && *facility != before[3]) checkFacilityFile(*facility);
+  require(files.get(std::string(kDataFiles[4])) == before[4],
+          "the census grid file is never written");
 
-  std::string left[std::size(kDataFiles)];
-  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) left[i] = contentOf(kDataFiles[i]);
+  const std::size_t saves = files.saves();
   std::ostringstream findings;
-  const int status = runCheck(findings);
+  std::ostringstream said;
+  const int status = runCheck(files, findings, said);
   require(status == 0 || status == 1, "the check exits with 0 or 1");
   require(
       findings.str().ends_with("\n") && findings.str().find("census check: ") != std::string::npos,
       "the check ends with its summary line");
-  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
-    require(contentOf(kDataFiles[i]) == left[i], "the check changes no file");
-  }
   std::ostringstream page;
-  writeReport({"fuzz", "1970-01-01T00:00:00+00:00"}, page);
+  const CheckSummary summary = writeReport(files, {"fuzz", "1970-01-01T00:00:00+00:00"}, page);
   require(page.str().ends_with("</html>\n"), "the report is a whole page");
   require(page.str().size() <= 2 * 1024 * 1024, "the report is bounded");
-  std::ostringstream imported;
-  const int import_status = importCsv(parts[0], "<fuzz>", true, imported, errors);
-  require(import_status == 0 || import_status == 1, "a dry-run import exits with 0 or 1");
-  for (std::size_t i = 0; i < std::size(kDataFiles); ++i) {
-    require(contentOf(kDataFiles[i]) == left[i], "a dry-run import changes no file");
+  require(summary.anyUnreadable() == !said.str().empty(),
+          "the check names on its error stream exactly the files it cannot read");
+  // The CSV holds the three lists: it fails exactly where one of them
+  // cannot be read.
+  bool list_unreadable = false;
+  for (std::size_t i = 0; i < kStateListCount; ++i) {
+    list_unreadable = list_unreadable || summary.files[i].second.unreadable();
   }
+  std::ostringstream exported;
+  const int export_status = writeExport(files, ExportFormat::kCsv, exported, said);
+  require(export_status == (list_unreadable ? 1 : 0),
+          "the export fails exactly where a list cannot be read");
+  std::ostringstream imported;
+  const int import_status = importCsv(files, parts[0], "<fuzz>", true, imported, errors);
+  require(import_status == 0 || import_status == 1, "a dry-run import exits with 0 or 1");
+  require(files.saves() == saves, "the check, report, export and dry-run import change no file");
 
-  fs::current_path(start_dir);
+  // A real import replaces the lists it names, all of them or none.
+  if (importCsv(files, parts[0], "<fuzz>", false, imported, errors) == 0) {
+    require(files.saves() == saves + 1, "an import is one save");
+    for (const StateList& list : stateLists()) {
+      if (const std::optional<std::string> after = files.get(std::string(list.file_name))) {
+        const std::size_t index = static_cast<std::size_t>(list.number - 1);
+        if (*after != before[index]) checkPopulationFile(list, *after);
+      }
+    }
+  } else {
+    require(files.saves() == saves, "a refused import changes no file");
+  }
   return 0;
 }

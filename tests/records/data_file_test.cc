@@ -38,8 +38,8 @@ class Recorder final : public PopulationSink, public CensusGridSink, public Faci
 };
 
 std::string stateText(const FileState& state) {
-  return std::string(statusName(state.status)) + (state.reason.empty() ? "" : ": ") +
-         state.reason + (state.read_in_part ? " (in part)" : "");
+  return std::string(statusName(state.status)) + (state.reason.empty() ? "" : ": ") + state.reason +
+         (state.read_in_part ? " (in part)" : "");
 }
 
 TEST(DataFileReaders, HandOnEachLineAndSayTheFileState) {
@@ -54,18 +54,34 @@ TEST(DataFileReaders, HandOnEachLineAndSayTheFileState) {
   };
   const std::string grid_line = "7 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16";
   const Case cases[] = {
-      {"records and blanks", kPopulation, "Oyo 1 2 3 4\r\n \n\nKano 5 x", Oddity::kNone,
-       {"1 record Oyo 1 2 3 4", "2 blank", "3 blank", "4 record Kano 5 0 0 0"}, "saved"},
+      {"records and blanks",
+       kPopulation,
+       "Oyo 1 2 3 4\r\n \n\nKano 5 x",
+       Oddity::kNone,
+       {"1 record Oyo 1 2 3 4", "2 blank", "3 blank", "4 record Kano 5 0 0 0"},
+       "saved"},
       {"not saved yet", kPopulation, std::nullopt, Oddity::kNone, {}, "not saved yet"},
       {"a directory", kPopulation, "", Oddity::kDirectory, {}, "unreadable: Is a directory"},
       {"no permission", kGrid, "", Oddity::kUnreadable, {}, "unreadable: Permission denied"},
-      {"failing part way", kPopulation, "Oyo 1 2 3 4\n", Oddity::kFailsMidway,
-       {"1 record Oyo 1 2 3 4"}, "unreadable: Input/output error (in part)"},
-      {"grid rows", kGrid, grid_line + "\n\n1 2", Oddity::kNone,
-       {"1 row 7 read 16 plain", "2 row 0 read 0", "3 row 1 read 2"}, "saved"},
+      {"failing part way",
+       kPopulation,
+       "Oyo 1 2 3 4\n",
+       Oddity::kFailsMidway,
+       {"1 record Oyo 1 2 3 4"},
+       "unreadable: Input/output error (in part)"},
+      {"grid rows",
+       kGrid,
+       grid_line + "\n\n1 2",
+       Oddity::kNone,
+       {"1 row 7 read 16 plain", "2 row 0 read 0", "3 row 1 read 2"},
+       "saved"},
       {"empty grid", kGrid, "", Oddity::kNone, {}, "saved"},
-      {"facility lines", kFacility, "a b\n\nc", Oddity::kNone,
-       {"1 line a b", "2 line ", "3 line c"}, "saved"},
+      {"facility lines",
+       kFacility,
+       "a b\n\nc",
+       Oddity::kNone,
+       {"1 line a b", "2 line ", "3 line c"},
+       "saved"},
   };
   for (const Case& c : cases) {
     MemoryFileSystem files;
