@@ -1,0 +1,30 @@
+#include "os/file_system.h"
+
+#include <cerrno>
+#include <cstring>
+
+namespace census {
+
+std::string errorText(int error_number) { return std::strerror(error_number); }
+
+bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
+                   std::string* reason) {
+  OpenedFile opened = files.openForReading(name);
+  if (opened.status != OpenStatus::kOpen) {
+    *reason = opened.status == OpenStatus::kMissing ? errorText(ENOENT) : opened.reason;
+    return false;
+  }
+  content->clear();
+  constexpr std::size_t kBlock = 64 * 1024;
+  for (;;) {
+    const std::size_t size = content->size();
+    content->resize(size + kBlock);
+    std::size_t read = 0;
+    const bool ok = opened.file->read(content->data() + size, kBlock, &read, reason);
+    content->resize(size + read);
+    if (!ok) return false;
+    if (read == 0) return true;
+  }
+}
+
+}  // namespace census
