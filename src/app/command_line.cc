@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
 #include <array>
 #include <cerrno>
 
@@ -37,16 +38,19 @@ void noOptions(CLI::App&, CommandSettings&) {}
 void exportOptions(CLI::App& command, CommandSettings& settings) {
   command.add_option("--format", settings.format, "csv (the default) or json")
       ->type_name("FORMAT")
-      ->check(CLI::IsMember({"csv", "json"}));
+      ->check(CLI::IsMember({"csv", "json"}))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   command.add_option("-o,--output", settings.output, "Write to FILE, not to standard output")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 void reportOptions(CLI::App& command, CommandSettings& settings) {
   command
       .add_option("-o,--output", settings.output,
                   "Write to FILE, not census-report.html; - for standard output")
-      ->type_name("FILE");
+      ->type_name("FILE")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 void importOptions(CLI::App& command, CommandSettings& settings) {
@@ -62,6 +66,11 @@ struct Streams {
   std::ostream& errors;
   FileSystem& files;
 };
+
+int usageError(std::ostream& errors, const std::string& problem) {
+  errors << "census: " << problem << "\nRun 'census --help' for more information.\n";
+  return kExitUsage;
+}
 
 // One command of the command line: a name, a line of help, its options, and
 // what it runs once the whole command line has been read.
@@ -93,15 +102,13 @@ constexpr std::array kCommands = {
     Command{"report", "Write one HTML page of tables, charts and problems, to view or print",
             reportOptions,
             [](const CommandSettings& settings, Streams& s) {
+              if (const std::string problem = sourceDateEpochProblem(); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
               if (settings.output == "-") useBinaryStandardOutput();
               return runReport(s.files, settings.output, s.out, s.errors);
             }},
 };
-
-int usageError(std::ostream& errors, const std::string& problem) {
-  errors << "census: " << problem << "\nRun 'census --help' for more information.\n";
-  return kExitUsage;
-}
 
 // A command whose output could not be written has failed, whatever it found.
 // The stream writes nothing more after its first failure, so errno still
@@ -112,17 +119,41 @@ int reportWriteError(int status, std::ostream& out, std::ostream& errors) {
   return kExitFailure;
 }
 
+// What the library lets pass but census does not: an option given twice, or
+// a file named by an empty word. Returns the problem, or "".
+std::string problemOfParsedOptions(const CLI::App& app) {
+  std::vector<const CLI::App*> parsed = {&app};
+  for (const CLI::App* sub : app.get_subcommands()) parsed.push_back(sub);
+  for (const CLI::App* command : parsed) {
+    for (const CLI::Option* option : command->get_options()) {
+      if (option->get_expected_min() == 0) continue;  // a flag
+      if (option->count() > 1) return "option " + option->get_name() + " given more than once";
+      if (option->count() == 1 && option->as<std::string>().empty()) {
+        return "option " + option->get_name() + " needs a name, not an empty word";
+      }
+    }
+  }
+  return "";
+}
+
 }  // namespace
 
 int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, std::ostream& out,
                    std::ostream& errors, Platform& platform, FileSystem& files) {
+  if (arguments.size() > 1 &&
+      std::find(arguments.begin(), arguments.end(), "--version") != arguments.end()) {
+    return usageError(errors, "--version takes no other argument");
+  }
   CLI::App app{"census: record and review population figures of Nigerian states.", "census"};
+  // A path such as /tmp/x.csv is a path on every platform, never an option.
+  app.allow_windows_style_options(false);
   app.footer(std::string(kHelpFooter));
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   app.set_version_flag("--version", std::string(kVersionText));
   std::string directory;
   app.add_option("-C", directory, "Run as if started in DIR: read and save every file there")
-      ->type_name("DIR");
+      ->type_name("DIR")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   app.require_subcommand(0, 1);
   CommandSettings settings;
   std::vector<std::pair<CLI::App*, const Command*>> commands;
@@ -136,12 +167,18 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
   try {
     app.parse(reversed);
+  } catch (const CLI::ExtrasError& error) {
+    const std::string what = error.what();
+    return usageError(errors, "unexpected argument: " + what.substr(what.find(": ") + 2));
   } catch (const CLI::ParseError& error) {
     if (error.get_exit_code() == static_cast<int>(CLI::ExitCodes::Success)) {
       app.exit(error, out, errors);
       return kExitSuccess;
     }
     return usageError(errors, error.what());
+  }
+  if (const std::string problem = problemOfParsedOptions(app); !problem.empty()) {
+    return usageError(errors, problem);
   }
 
   if (app.count("-C") > 0) {

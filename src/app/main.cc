@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "os/platform.h"
 
 int main(int argc, char** argv) {
   census::guardStandardStreams();
@@ -11,7 +12,7 @@ int main(int argc, char** argv) {
   // stream needs no buffer of its own: every flush becomes one write.
   std::ios::sync_with_stdio(false);
   std::cout.rdbuf()->pubsetbuf(nullptr, 0);
-  const std::vector<std::string> arguments(argv + (argc > 0 ? 1 : 0), argv + argc);
+  const std::vector<std::string> arguments = census::commandLineArguments(argc, argv);
   const auto platform = census::makeSystemPlatform();
   const auto files = census::makeDiskFileSystem();
   return census::runCommandLine(arguments, std::cin, std::cout, std::cerr, *platform, *files);

@@ -6,6 +6,7 @@
 
 #include "base/line_fields.h"
 #include "base/output_buffer.h"
+#include "base/text.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -26,7 +27,11 @@ constexpr std::array<RuleInfo, kRuleCount> kRules = {{
 #undef CENSUS_RULE_INFO
 }};
 
-std::string quoted(std::string_view text) { return "'" + std::string(text) + "'"; }
+// A word from a file, safe on any screen.
+std::string quoted(std::string_view text) { return quotedForScreen(text); }
+
+// A text of the program's own, whole.
+std::string quotedOwn(std::string_view text) { return "'" + std::string(text) + "'"; }
 
 std::string number(std::int64_t value) { return std::to_string(value); }
 
@@ -146,6 +151,31 @@ void judgeNegatives(Reporter& reporter, std::size_t line_number,
   }
 }
 
+// A byte order mark at the start of a file, and bytes that are not UTF-8,
+// which the listing shows as they are and every other output reads as
+// Windows-1252.
+void judgeEncoding(Reporter& reporter, std::size_t line_number, std::string_view text) {
+  constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+  if (line_number == 1 && text.starts_with(kByteOrderMark)) {
+    LineFields fields(text);
+    reporter.report(1, 1, Rule::kByteOrderMark,
+                    "a byte order mark (as Notepad writes) begins the file; the listing reads "
+                    "it as part of " +
+                        quoted(fields.nextWord()));
+  }
+  const std::size_t at = firstNonUtf8Byte(text);
+  if (at == std::string_view::npos) return;
+  const std::size_t begin =
+      text.find_last_of(" \t", at) == std::string_view::npos ? 0 : text.find_last_of(" \t", at) + 1;
+  const std::size_t end = std::min(text.find_first_of(" \t", at), text.size());
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  const unsigned char byte = static_cast<unsigned char>(text[at]);
+  reporter.report(line_number, at + 1, Rule::kNotUtf8,
+                  std::string("byte 0x") + kHex[byte >> 4] + kHex[byte & 0xF] +
+                      " is not UTF-8; exports and reports read it as Windows-1252: " +
+                      quoted(text.substr(begin, end - begin)));
+}
+
 // Notes the file's state in the summary; one that cannot be read, or not
 // to its end, is a finding of its own.
 void noteFileState(std::string_view name, const FileState& state, Reporter& reporter,
@@ -171,7 +201,12 @@ void judgeLabel(Reporter& reporter, std::size_t line_number, const StateList& li
   const std::string expected = stateRef(list, position);
   const std::size_t found = positionOfLabel(list, label.word);
   std::string message;
-  if (found == size) {
+  const std::size_t other_case = positionOfLabelInAnyCase(list, label.word);
+  if (found == size && other_case < size) {
+    message = quoted(label.word) + " is not a label of list " + number(list.number) + ", though " +
+              quoted(list.states[other_case].file_label) +
+              " is: labels are told apart by their case; here belongs " + expected;
+  } else if (found == size) {
     message = quoted(label.word) + " is not a label of list " + number(list.number) +
               "; here belongs " + expected;
   } else if (seen[found]) {
@@ -184,13 +219,16 @@ void judgeLabel(Reporter& reporter, std::size_t line_number, const StateList& li
                   message + "; the listing shows the row as it stands");
 }
 
+// The figures as the listing reads them. Where one is at fault, the
+// negative figures read before it are still said; the sums are judged only
+// where all four were read.
 void judgeFigures(Reporter& reporter, std::size_t line_number, const PopulationLine& line) {
-  if (!judgeIntegers(reporter, line_number, line.reading, line.figures, line.columns,
-                     kFigureNamesForCheck, Rule::kMissingFigures)) {
-    return;
-  }
+  const bool whole = judgeIntegers(reporter, line_number, line.reading, line.figures, line.columns,
+                                   kFigureNamesForCheck, Rule::kMissingFigures);
+  judgeNegatives(reporter, line_number, std::span(line.figures).first(line.reading.read),
+                 line.columns, kFigureNamesForCheck);
+  if (!whole) return;
   judgeTrailing(reporter, line_number, line.trailing, "youth figure");
-  judgeNegatives(reporter, line_number, line.figures, line.columns, kFigureNamesForCheck);
   const std::int64_t male = line.figures[kMale];
   const std::int64_t female = line.figures[kFemale];
   if (male + female != line.figures[kTotal]) {
@@ -268,8 +306,9 @@ PopulationCheck::PopulationCheck(const StateList& list, CheckSummary& summary,
                                  const FindingHandler& on_finding)
     : list_(list), summary_(summary), on_finding_(on_finding) {}
 
-void PopulationCheck::onBlankLine(std::size_t line_number) {
+void PopulationCheck::onBlankLine(std::size_t line_number, std::string_view text) {
   Reporter reporter(list_.file_name, summary_, on_finding_);
+  judgeEncoding(reporter, line_number, text);
   reporter.report(line_number, 0, Rule::kBlankLine, "blank line, which the listing skips");
 }
 
@@ -287,7 +326,13 @@ void PopulationCheck::onRecord(std::size_t line_number, const PopulationLine& li
   }
   const std::size_t found = positionOfLabel(list_, line.label.word);
   if (found < size) seen_[found] = true;
+  const std::size_t other_case = positionOfLabelInAnyCase(list_, line.label.word);
+  if (found == size && other_case < size && other_case_[other_case].empty()) {
+    other_case_[other_case] =
+        quoted(line.label.word) + " on line " + number(static_cast<std::int64_t>(line_number));
+  }
   ++position_;
+  judgeEncoding(reporter, line_number, line.text);
   judgeFigures(reporter, line_number, line);
 }
 
@@ -300,14 +345,16 @@ void PopulationCheck::finish(const FileState& state) {
   const std::size_t size = list_.states.size();
   std::vector<std::string> missing;
   for (std::size_t i = 0; i < size; ++i) {
-    if (!seen_[i]) missing.push_back(std::string(list_.states[i].file_label));
+    if (seen_[i]) continue;
+    missing.push_back(std::string(list_.states[i].file_label));
+    if (!other_case_[i].empty()) missing.back() += " (in other case, " + other_case_[i] + ")";
   }
   if (!missing.empty()) {
     reporter.report(0, 0, Rule::kMissingStates,
                     number(static_cast<std::int64_t>(missing.size())) + " of the " +
                         number(static_cast<std::int64_t>(size)) + " states of list " +
                         number(list_.number) + " missing: " + joined(missing) +
-                        "; the listing shows no row for them");
+                        "; no line bears their labels");
   }
 }
 
@@ -324,18 +371,19 @@ void CensusGridCheck::onRow(std::size_t line_number, std::string_view text,
   }
   Reporter reporter(kCensusGridFileName, summary_, on_finding_);
   if (isBlank(text)) {
+    judgeEncoding(reporter, line_number, text);
     reporter.report(line_number, 0, Rule::kBlankLine,
                     "blank line, which the listing shows as a row of zeros");
     return;
   }
+  judgeEncoding(reporter, line_number, text);
   std::array<std::size_t, kGridColumnCount> columns{};
   const CensusGridLine line = readCensusGridLine(text, columns.data());
-  if (!judgeIntegers(reporter, line_number, line.reading, line.row, columns, kGridNames,
-                     Rule::kShortRow)) {
-    return;
-  }
-  judgeTrailing(reporter, line_number, line.trailing, "sixteenth value");
-  judgeNegatives(reporter, line_number, line.row, columns, kGridNames);
+  const bool whole = judgeIntegers(reporter, line_number, line.reading, line.row, columns,
+                                   kGridNames, Rule::kShortRow);
+  judgeNegatives(reporter, line_number, std::span(line.row).first(line.reading.read), columns,
+                 kGridNames);
+  if (whole) judgeTrailing(reporter, line_number, line.trailing, "sixteenth value");
 }
 
 void CensusGridCheck::finish(const FileState& state) {
@@ -348,15 +396,23 @@ FacilityCheck::FacilityCheck(CheckSummary& summary, const FindingHandler& on_fin
 
 void FacilityCheck::onLine(std::size_t line_number, std::string_view text) {
   Reporter reporter(kFacilityFileName, summary_, on_finding_);
+  judgeEncoding(reporter, line_number, text);
   lines_ = line_number;
   if (line_number > kFacilityAnswerCount) {
     reporter.report(line_number, 0, Rule::kFacilityRecord,
                     "a line beyond the sixth; the record has six lines");
+    return;
+  }
+  const std::string caption = withoutTrailingBlank(kFacilityCaptions[line_number - 1]);
+  if (text.starts_with(caption) && isBlank(text.substr(caption.size()))) {
+    reporter.report(line_number, 0, Rule::kFacilityRecord,
+                    "answer " + number(static_cast<std::int64_t>(line_number)) +
+                        " is empty: the line has its caption and nothing after it");
   } else if (!text.starts_with(kFacilityCaptions[line_number - 1])) {
     reporter.report(line_number, 1, Rule::kFacilityRecord,
                     "the line does not begin with the caption of answer " +
                         number(static_cast<std::int64_t>(line_number)) + ", " +
-                        quoted(withoutTrailingBlank(kFacilityCaptions[line_number - 1])));
+                        quotedOwn(withoutTrailingBlank(kFacilityCaptions[line_number - 1])));
   }
 }
 

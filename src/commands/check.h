@@ -42,7 +42,9 @@ enum class Severity { kError, kWarning };
   RULE(kYouthOverTotal, "youth-over-total", kWarning) \
   RULE(kNegative, "negative", kWarning)               \
   RULE(kTrailingText, "trailing-text", kWarning)      \
-  RULE(kBlankLine, "blank-line", kWarning)
+  RULE(kBlankLine, "blank-line", kWarning)            \
+  RULE(kByteOrderMark, "byte-order-mark", kWarning)   \
+  RULE(kNotUtf8, "not-utf-8", kWarning)
 
 enum class Rule : std::size_t {
 #define CENSUS_RULE_NAME(name, code, severity) name,
@@ -91,7 +93,7 @@ class PopulationCheck final : public PopulationSink {
  public:
   PopulationCheck(const StateList& list, CheckSummary& summary, const FindingHandler& on_finding);
   void onRecord(std::size_t line_number, const PopulationLine& line) override;
-  void onBlankLine(std::size_t line_number) override;
+  void onBlankLine(std::size_t line_number, std::string_view text) override;
   void finish(const FileState& state);
 
  private:
@@ -99,6 +101,7 @@ class PopulationCheck final : public PopulationSink {
   CheckSummary& summary_;
   const FindingHandler& on_finding_;
   std::array<bool, kMostStatesInAList> seen_{};
+  std::array<std::string, kMostStatesInAList> other_case_;  // a label in other case, and its line
   std::size_t position_ = 0;  // of the next record: blank lines are skipped
 };
 

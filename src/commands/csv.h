@@ -1,7 +1,7 @@
 // CSV as RFC 4180 has it, and as spreadsheets write it: fields separated by
-// commas, quoted where they hold a comma, a quote or a line end, with quotes
-// doubled inside quotes; records end in CR LF or LF; a UTF-8 byte order mark
-// at the start is skipped.
+// commas (or by semicolons or tabs, as spreadsheets of some countries save
+// it), quoted where they hold a separator, a quote or a line end, with
+// quotes doubled inside quotes; records end in CR LF, LF or CR.
 #pragma once
 
 #include <cstddef>
@@ -20,10 +20,20 @@ struct CsvRecord {
   std::vector<std::string> fields;
 };
 
+// The text of a CSV file as UTF-8, whatever a spreadsheet saved: UTF-8 with
+// or without a byte order mark (which is dropped), or UTF-16, little or
+// big endian, with one. A UTF-16 code unit that pairs with none becomes
+// U+FFFD.
+std::string csvTextAsUtf8(std::string_view bytes);
+
+// The separator the header line uses: of ',', ';' and a tab, the one it
+// holds most of outside quotes; ',' where it holds none.
+char csvSeparator(std::string_view text);
+
 // Reads records one at a time from the whole text of a CSV file.
 class CsvReader {
  public:
-  explicit CsvReader(std::string_view text);
+  explicit CsvReader(std::string_view text, char separator = ',');
 
   // Reads the next record. Returns false at the end of the text, and also
   // where a quoted field is never closed: then error() says so and names
@@ -33,6 +43,7 @@ class CsvReader {
 
  private:
   std::string_view rest_;
+  char separator_;
   std::size_t line_ = 1;
   std::string error_;
 };

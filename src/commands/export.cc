@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/output_buffer.h"
+#include "base/text.h"
 #include "commands/check.h"
 #include "commands/csv.h"
 #include "records/census_grid_file.h"
@@ -69,7 +70,7 @@ int writeCsv(FileSystem& files, std::ostream& out, std::ostream& errors) {
     RecordSink sink([&](const PopulationLine& line, std::size_t position) {
       const StateEntry* state = stateWithLabel(list, line.label.word);
       buffer << std::int64_t{list.number} << ',' << position << ','
-             << csvField(spreadsheetText(line.label.word)) << ','
+             << csvField(spreadsheetText(utf8FromBytes(line.label.word))) << ','
              << csvField(state != nullptr ? state->iso_name : "") << ','
              << (state != nullptr ? state->iso_code : "");
       for (const std::int32_t figure : line.figures) buffer << ',' << figure;
@@ -93,7 +94,7 @@ Json populationList(FileSystem& files, const StateList& list, ExportReads& reads
   RecordSink sink([&](const PopulationLine& line, std::size_t position) {
     const StateEntry* state = stateWithLabel(list, line.label.word);
     Json entry = {{"position", position},
-                  {"label", line.label.word},
+                  {"label", utf8FromBytes(line.label.word)},
                   {"state", state != nullptr ? state->iso_name : ""},
                   {"iso_code", state != nullptr ? state->iso_code : ""}};
     for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
@@ -111,7 +112,8 @@ class AnswerSink final : public FacilitySink {
  public:
   void onLine(std::size_t, std::string_view text) override {
     const FacilityLine split = splitFacilityLine(text);
-    answers.push_back({{"caption", split.caption}, {"answer", split.answer}});
+    answers.push_back(
+        {{"caption", utf8FromBytes(split.caption)}, {"answer", utf8FromBytes(split.answer)}});
   }
   Json answers = Json::array();
 };

@@ -10,12 +10,17 @@
 
 #include "base/exit_status.h"
 #include "base/line_fields.h"
+#include "base/text.h"
 #include "commands/csv.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
 
 namespace census {
 namespace {
+
+// A CSV of every figure of the three lists is a few kilobytes; this is
+// plenty, and bounds what an import holds in memory.
+constexpr std::size_t kMostImportBytes = 16 * 1024 * 1024;
 
 // How a column of the CSV names a state of a list.
 struct StateNaming {
@@ -63,13 +68,22 @@ std::string_view withoutFormulaGuard(std::string_view label) {
 
 class Import {
  public:
-  Import(const std::string& source, std::ostream& errors) : source_(source), errors_(errors) {}
+  Import(const std::string& source, std::ostream& errors)
+      : source_(safeForScreen(source)), errors_(errors) {}
 
-  bool failed() const { return failed_; }
+  bool failed() const { return problems_ > 0; }
 
+  // Says a problem, as long as no more than kMostProblemsListed have been.
   void error(std::size_t line, const std::string& message) {
-    errors_ << source_ << ":" << line << ": error: " << message << "\n";
-    failed_ = true;
+    if (++problems_ <= kMostProblemsListed) {
+      errors_ << source_ << ":" << line << ": error: " << message << "\n";
+    }
+  }
+
+  // After the last problem: how many were not listed.
+  void sayUnlisted() {
+    if (problems_ <= kMostProblemsListed) return;
+    errors_ << source_ << ": \u2026 and " << problems_ - kMostProblemsListed << " more\n";
   }
 
   // Finds the needed columns by the header's names; says which are missing.
@@ -78,6 +92,19 @@ class Import {
     columns.namings.fill(kNoColumn);
     columns.figures.fill(kNoColumn);
     columns.count = header.fields.size();
+    bool twice = false;
+    for (std::size_t i = 0; i < header.fields.size(); ++i) {
+      const std::string name = lowered(trimmed(header.fields[i]));
+      for (std::size_t j = 0; j < i && !name.empty(); ++j) {
+        if (lowered(trimmed(header.fields[j])) == name) {
+          error(header.line, "the header names the column " + quotedForScreen(name) +
+                                 " twice, as fields " + std::to_string(j + 1) + " and " +
+                                 std::to_string(i + 1));
+          twice = true;
+        }
+      }
+    }
+    if (twice) return std::nullopt;
     for (std::size_t i = header.fields.size(); i-- > 0;) {
       const std::string name = lowered(trimmed(header.fields[i]));
       if (name == "list") columns.list = i;
@@ -116,7 +143,7 @@ class Import {
     const std::string list_text = trimmed(row.fields[columns.list]);
     const std::optional<std::int32_t> number = parseWholeNumber(list_text);
     if (!number || *number < 1 || *number > static_cast<std::int32_t>(kStateListCount)) {
-      error(row.line, "list '" + list_text + "' is not 1, 2 or 3");
+      error(row.line, "list " + quotedForScreen(list_text) + " is not 1, 2 or 3");
       return;
     }
     const StateList& list = stateList(*number);
@@ -129,8 +156,8 @@ class Import {
       const std::string text = trimmed(row.fields[columns.figures[f]]);
       const std::optional<std::int32_t> value = parseWholeNumber(text);
       if (!value) {
-        error(row.line, std::string(kFigureNames[f]) + " '" + text +
-                            "' is not a whole number within 32 bits");
+        error(row.line, std::string(kFigureNames[f]) + " " + quotedForScreen(text) +
+                            " is not a whole number within 32 bits");
         figures_read = false;
       }
       figures[f] = value.value_or(0);
@@ -215,7 +242,7 @@ class Import {
       const auto found =
           std::find_if(list.states.begin(), list.states.end(),
                        [&](const StateEntry& s) { return kNamings[n].of(s) == name; });
-      const std::string named = std::string(kNamings[n].column) + " '" + name + "'";
+      const std::string named = std::string(kNamings[n].column) + " " + quotedForScreen(name);
       if (found == list.states.end()) {
         error(row.line, named + " is no state of list " + std::to_string(list.number));
         return std::nullopt;
@@ -239,9 +266,11 @@ class Import {
     return stateList(1);
   }
 
+  static constexpr std::size_t kMostProblemsListed = 100;
+
   std::string source_;
   std::ostream& errors_;
-  bool failed_ = false;
+  std::size_t problems_ = 0;
   std::array<Entry, kStateListCount> lists_;
 };
 
@@ -250,7 +279,8 @@ class Import {
 int importCsv(FileSystem& files, std::string_view text, const std::string& source, bool dry_run,
               std::ostream& out, std::ostream& errors) {
   Import import(source, errors);
-  CsvReader reader(text);
+  const std::string csv = csvTextAsUtf8(text);
+  CsvReader reader(csv, csvSeparator(csv));
   CsvRecord record;
   std::optional<Columns> columns;
   if (reader.next(record)) {
@@ -266,6 +296,7 @@ int importCsv(FileSystem& files, std::string_view text, const std::string& sourc
     import.checkComplete();
     if (!import.anyList() && !import.failed()) import.error(record.line, "no rows to import");
   }
+  import.sayUnlisted();
   if (import.failed() || !import.save(files, dry_run, out)) return kExitFailure;
   out << "The figures are not judged here: run 'census check' for its warnings.\n";
   return kExitSuccess;
@@ -274,16 +305,29 @@ int importCsv(FileSystem& files, std::string_view text, const std::string& sourc
 int runImport(FileSystem& files, const std::string& input, bool dry_run, std::istream& in,
               std::ostream& out, std::ostream& errors) {
   std::string text;
+  const std::string source = input == "-" ? "<stdin>" : input;
+  bool whole = true;
   if (input == "-") {
-    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return importCsv(files, text, "<stdin>", dry_run, out, errors);
+    // One byte more than is allowed tells a CSV that is too large.
+    text.resize(kMostImportBytes + 1);
+    in.read(text.data(), static_cast<std::streamsize>(text.size()));
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    whole = text.size() <= kMostImportBytes;
+  } else {
+    std::string reason;
+    if (!readWholeFile(files, input, &text, &reason, kMostImportBytes + 1)) {
+      errors << "census: " << safeForScreen(input) << ": " << reason << "\n";
+      return kExitUsage;
+    }
+    whole = text.size() <= kMostImportBytes;
   }
-  std::string reason;
-  if (!readWholeFile(files, input, &text, &reason)) {
-    errors << "census: " << input << ": " << reason << "\n";
-    return kExitUsage;
+  if (!whole) {
+    errors << "census: " << safeForScreen(source)
+           << ": larger than 16 MiB, which no census CSV is (all the figures of the three lists "
+              "take a few kilobytes); nothing was read further\n";
+    return kExitFailure;
   }
-  return importCsv(files, text, input, dry_run, out, errors);
+  return importCsv(files, text, source, dry_run, out, errors);
 }
 
 }  // namespace census

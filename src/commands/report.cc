@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "base/output_buffer.h"
+#include "base/text.h"
 #include "commands/check.h"
 #include "commands/svg.h"
 #include "os/platform.h"
@@ -27,6 +28,10 @@ namespace {
 constexpr std::string_view kDefaultReportName = "census-report.html";
 constexpr std::size_t kGridRowsShown = 20;
 constexpr std::size_t kFindingsShownPerFile = 500;
+// Text from a file is cut on the page at this many characters.
+constexpr std::size_t kMostLabelCharacters = 40;
+constexpr std::size_t kMostChartLabelCharacters = 24;
+constexpr std::size_t kMostAnswerCharacters = 120;
 
 constexpr std::string_view kStyle = R"(
 :root { --ink: #1b1b1b; --muted: #5a5a5a; --rule: #c8c8c8; --male: #1f3f66; --female: #8fb3d9;
@@ -46,6 +51,7 @@ tfoot td { font-weight: 600; border-top: 2px solid var(--ink); border-bottom: no
 a.flag { color: var(--error); font-weight: 700; text-decoration: none; }
 li.error code { color: var(--error); } li.warning code { color: var(--warn); }
 .wide { overflow-x: auto; max-width: 100%; }
+td, li, code { overflow-wrap: anywhere; } svg text { unicode-bidi: isolate; }
 table.grid-rows th, table.grid-rows td { padding: .15rem .3rem; font-size: .8rem; }
 svg.chart { max-width: 100%; height: auto; font: 11px system-ui, "DejaVu Sans", sans-serif; }
 svg .male { fill: var(--male); } svg .female { fill: var(--female); }
@@ -58,6 +64,14 @@ svg .tick, svg .legend, svg .bar-value { fill: var(--muted); } svg .bar-label { 
   section { break-inside: avoid; page-break-inside: avoid; } h2 { break-after: avoid; }
   table.grid-rows th, table.grid-rows td { font-size: 6.5pt; padding: 1pt 2pt; } }
 )";
+
+// Text from a file as the page shows it: UTF-8 (a byte that is not is read
+// as Windows-1252), cut at `most` characters, and isolated, so that a
+// right-to-left word or a stray bidirectional control cannot turn the text
+// around it.
+std::string fileText(std::string_view bytes, std::size_t most) {
+  return "<bdi>" + escapeMarkup(utf8Cut(bytes, most)) + "</bdi>";
+}
 
 // Findings of one file, as many as the page shows, and where they point.
 struct FileFindings {
@@ -142,7 +156,9 @@ class ListReading final : public PopulationSink {
       file_.records.push_back({number, {std::string(line.label.word), line.figures}});
     }
   }
-  void onBlankLine(std::size_t number) override { check_.onBlankLine(number); }
+  void onBlankLine(std::size_t number, std::string_view text) override {
+    check_.onBlankLine(number, text);
+  }
 
   ListFile finish(FileState state) {
     check_.finish(state);
@@ -211,12 +227,13 @@ void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& 
     const StateEntry* state = stateWithLabel(list, entry.record.label);
     page << "<tr><td class=\"num\">" << ++position << "</td><td>"
          << (state != nullptr ? escapeMarkup(state->iso_name) : "&ndash;") << "</td><td>"
-         << escapeMarkup(entry.record.label) << flagFor(findings, list.file_name, entry.line)
-         << "</td>";
+         << fileText(entry.record.label, kMostLabelCharacters)
+         << flagFor(findings, list.file_name, entry.line) << "</td>";
     for (const std::int32_t figure : f) page << numberCell(figure);
     page << "<td class=\"num\">" << share(f[kMale], f[kTotal]) << "</td><td class=\"num\">"
          << share(f[kYouth], f[kTotal]) << "</td></tr>\n";
-    chart.bars.push_back({state != nullptr ? std::string(state->iso_name) : entry.record.label,
+    chart.bars.push_back({state != nullptr ? std::string(state->iso_name)
+                                           : utf8Cut(entry.record.label, kMostChartLabelCharacters),
                           {{f[kMale], "male"}, {f[kFemale], "hatched"}},
                           f[kYouth],
                           withThousands(f[kTotal])});
@@ -368,9 +385,9 @@ void writeFacility(const FacilityLines& facility, const AllFindings& findings, O
   std::size_t line_number = 0;
   for (const std::string& line : facility.lines) {
     const FacilityLine split = splitFacilityLine(line);
-    page << "<tr><td>" << escapeMarkup(split.caption)
+    page << "<tr><td>" << fileText(split.caption, kMostAnswerCharacters)
          << flagFor(findings, kFacilityFileName, ++line_number) << "</td><td>"
-         << escapeMarkup(split.answer) << "</td></tr>\n";
+         << fileText(split.answer, kMostAnswerCharacters) << "</td></tr>\n";
   }
   page << "</tbody>\n</table>\n</section>\n";
 }
@@ -386,7 +403,7 @@ void writeProblems(const CheckSummary& summary, const AllFindings& findings, Out
       const Finding& finding = found->second.shown[i];
       const bool error = ruleSeverity(finding.rule) == Severity::kError;
       page << "<li id=\"" << anchorOf(name, i) << "\" class=\"" << (error ? "error" : "warning")
-           << "\"><code>" << escapeMarkup(formatFinding(finding)) << "</code></li>\n";
+           << "\"><code><bdi>" << escapeMarkup(formatFinding(finding)) << "</bdi></code></li>\n";
     }
     page << "</ol>\n";
     if (found->second.more > 0) {
@@ -447,8 +464,9 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
           "<title>census report: population figures of Nigerian states</title>\n<style>"
        << kStyle << "</style>\n</head>\n<body>\n<header>\n"
        << "<h1>Population figures of Nigerian states</h1>\n<p class=\"meta\">Working directory "
-       << "<code>" << escapeMarkup(origin.directory) << "</code>, made <time datetime=\""
-       << origin.made << "\">" << origin.made << "</time>.</p>\n<ul>\n";
+       << "<code>" << fileText(origin.directory, kMostAnswerCharacters)
+       << "</code>, made <time datetime=\"" << origin.made << "\">" << origin.made
+       << "</time>.</p>\n<ul>\n";
   for (const ListFile& file : lists) {
     page << "<li><code>" << file.list->file_name << "</code> (list "
          << std::int64_t{file.list->number} << "): " << stateText(file.state) << "</li>\n";
@@ -470,10 +488,27 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
   return summary;
 }
 
+std::string sourceDateEpochProblem() {
+  const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
+  if (epoch == nullptr || *epoch == '\0') return "";
+  const std::string_view text(epoch);
+  constexpr std::int64_t kEndOf9999 = 253402300799;
+  std::int64_t seconds = 0;
+  const bool digits = text.size() <= 12 && std::all_of(text.begin(), text.end(),
+                                                       [](char c) { return c >= '0' && c <= '9'; });
+  if (digits) {
+    for (const char c : text) seconds = 10 * seconds + (c - '0');
+  }
+  if (digits && seconds <= kEndOf9999) return "";
+  return "SOURCE_DATE_EPOCH is not a whole number of seconds since 1970 (up to the year 9999): " +
+         quotedForScreen(text);
+}
+
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
               std::ostream& errors) {
   std::error_code ignored;
-  const ReportOrigin origin{std::filesystem::current_path(ignored).string(), localTimeIso8601()};
+  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
+  const ReportOrigin origin{std::string(directory.begin(), directory.end()), localTimeIso8601()};
   std::ostringstream page;
   const bool to_out = output_file == "-";
   const CheckSummary summary = writeReport(files, origin, to_out ? out : page);

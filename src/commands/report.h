@@ -37,6 +37,11 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
 // Problems in the data do not fail it. The page
 // says it was made now, in local time, or where SOURCE_DATE_EPOCH is set (as
 // for reproducible builds) at that moment.
+// What is wrong with SOURCE_DATE_EPOCH, where it is set to something that
+// is not a whole number of seconds since 1970 up to the end of the year
+// 9999: "SOURCE_DATE_EPOCH is not ...". "" where it is sound or not set.
+std::string sourceDateEpochProblem();
+
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
               std::ostream& errors);
 

@@ -16,9 +16,9 @@ namespace {
 
 std::wstring wide(const std::string& name) {
   const int size = static_cast<int>(name.size());
-  const int length = MultiByteToWideChar(CP_ACP, 0, name.data(), size, nullptr, 0);
+  const int length = MultiByteToWideChar(CP_UTF8, 0, name.data(), size, nullptr, 0);
   std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_ACP, 0, name.data(), size, result.data(), length);
+  MultiByteToWideChar(CP_UTF8, 0, name.data(), size, result.data(), length);
   return result;
 }
 
@@ -113,9 +113,9 @@ std::string absolutePath(const std::string& path) {
   const std::wstring name = absolute.wstring();
   const int size = static_cast<int>(name.size());
   const int length =
-      WideCharToMultiByte(CP_ACP, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
+      WideCharToMultiByte(CP_UTF8, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
   std::string result(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, name.data(), size, result.data(), length, nullptr, nullptr);
+  WideCharToMultiByte(CP_UTF8, 0, name.data(), size, result.data(), length, nullptr, nullptr);
   return result;
 }
 

@@ -98,11 +98,11 @@ class FileSystem {
 // The file system of the machine, relative to the working directory.
 std::unique_ptr<FileSystem> makeDiskFileSystem();
 
-// Reads a whole file, byte for byte, into *content. Returns false with
-// *reason set ("No such file or directory", "Is a directory") where it
-// cannot be read.
+// Reads a whole file, byte for byte, into *content, or of a longer one its
+// first `most` bytes. Returns false with *reason set ("No such file or
+// directory", "Is a directory") where it cannot be read.
 bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
-                   std::string* reason);
+                   std::string* reason, std::size_t most = static_cast<std::size_t>(-1));
 
 // The system's text for an errno value, as the C library gives it.
 std::string errorText(int error_number);

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace census {
 
@@ -38,6 +39,11 @@ class Platform {
 
 // The platform this program was built for.
 std::unique_ptr<Platform> makeSystemPlatform();
+
+// The arguments the program was started with, the program name left out,
+// in UTF-8 on every platform (on Windows read from the wide command line,
+// so that any Unicode name arrives whole).
+std::vector<std::string> commandLineArguments(int argc, char** argv);
 
 // Makes dir the working directory. Returns false with *reason set ("No such
 // file or directory") where it cannot.

@@ -147,6 +147,10 @@ class PosixPlatform final : public Platform {
 
 std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
 
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
+}
+
 bool changeDirectory(const std::string& dir, std::string* reason) {
   if (::chdir(dir.c_str()) == 0) return true;
   *reason = errorText(errno);

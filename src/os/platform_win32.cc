@@ -5,6 +5,7 @@
 #include <direct.h>
 #include <fcntl.h>
 #include <io.h>
+#include <shellapi.h>
 #include <windows.h>
 
 #include <cerrno>
@@ -16,6 +17,23 @@
 
 namespace census {
 namespace {
+
+std::wstring wideFromUtf8(const std::string& text) {
+  const int size = static_cast<int>(text.size());
+  const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), size, nullptr, 0);
+  std::wstring result(static_cast<std::size_t>(length), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, text.data(), size, result.data(), length);
+  return result;
+}
+
+std::string utf8FromWide(const std::wstring& text) {
+  const int size = static_cast<int>(text.size());
+  const int length =
+      WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+  std::string result(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, text.data(), size, result.data(), length, nullptr, nullptr);
+  return result;
+}
 
 // Whether a console device of this name can be opened as a console.
 bool isConsole(const wchar_t* device) {
@@ -55,8 +73,17 @@ class WindowsPlatform final : public Platform {
 
 std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
 
+std::vector<std::string> commandLineArguments(int, char**) {
+  int count = 0;
+  wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);
+  std::vector<std::string> arguments;
+  for (int i = 1; i < count; ++i) arguments.push_back(utf8FromWide(wide[i]));
+  LocalFree(wide);
+  return arguments;
+}
+
 bool changeDirectory(const std::string& dir, std::string* reason) {
-  if (_chdir(dir.c_str()) == 0) return true;
+  if (_wchdir(wideFromUtf8(dir).c_str()) == 0) return true;
   *reason = errorText(errno);
   return false;
 }

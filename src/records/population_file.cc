@@ -30,6 +30,7 @@ bool writePopulationFile(FileSystem& files, const StateList& list, const FigureT
 PopulationLine readPopulationLine(std::string_view line) {
   LineFields fields(line);
   PopulationLine result;
+  result.text = line;
   const std::string_view label = fields.nextWord();
   result.has_label = !label.empty();
   if (!result.has_label) return result;
@@ -53,7 +54,7 @@ FileState readPopulationFile(FileSystem& files, const StateList& list, Populatio
     if (line.has_label) {
       sink.onRecord(++number, line);
     } else {
-      sink.onBlankLine(++number);
+      sink.onBlankLine(++number, text);
     }
   }
   return stateAfterReading(file);

@@ -47,6 +47,7 @@ bool writePopulationFile(FileSystem& files, const StateList& list, const FigureT
 // gives 12); from the first one missing, malformed or outside 32 bits on,
 // the figures are 0, and anything after the fourth is ignored.
 struct PopulationLine {
+  std::string_view text;   // the whole line
   bool has_label = false;  // false for an empty line or one of white space only
   WordSpot label;
   PopulationFigures figures{};
@@ -69,7 +70,7 @@ class PopulationSink {
   // A line with a label: a record, whatever its label or figures.
   virtual void onRecord(std::size_t /*number*/, const PopulationLine& /*line*/) {}
   // An empty line or one of white space only, which no listing shows.
-  virtual void onBlankLine(std::size_t /*number*/) {}
+  virtual void onBlankLine(std::size_t /*number*/, std::string_view /*text*/) {}
 };
 
 // Reads the list's population file once, front to back, holding one line

@@ -1,5 +1,8 @@
 #include "records/state_lists.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace census {
 namespace {
 
@@ -66,6 +69,20 @@ std::size_t positionOfLabel(const StateList& list, std::string_view file_label) 
     ++position;
   }
   return position;
+}
+
+std::size_t positionOfLabelInAnyCase(const StateList& list, std::string_view file_label) {
+  const auto same_letters = [&](std::string_view label) {
+    return label.size() == file_label.size() &&
+           std::equal(label.begin(), label.end(), file_label.begin(), [](char a, char b) {
+             return std::tolower(static_cast<unsigned char>(a)) ==
+                    std::tolower(static_cast<unsigned char>(b));
+           });
+  };
+  for (std::size_t i = 0; i < list.states.size(); ++i) {
+    if (same_letters(list.states[i].file_label)) return i;
+  }
+  return list.states.size();
 }
 
 const StateEntry* stateWithLabel(const StateList& list, std::string_view file_label) {

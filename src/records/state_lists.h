@@ -47,6 +47,10 @@ const StateList& stateList(int number);
 // the list's size where no state has it.
 std::size_t positionOfLabel(const StateList& list, std::string_view file_label);
 
+// The position of the state whose file label is this one in other case
+// ("kebi" for "Kebi"), or the list's size where none is.
+std::size_t positionOfLabelInAnyCase(const StateList& list, std::string_view file_label);
+
 // The state with this file label in the list, or null where no state has it.
 const StateEntry* stateWithLabel(const StateList& list, std::string_view file_label);
 

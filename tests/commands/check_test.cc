@@ -42,8 +42,10 @@ TEST_F(Check, EachBadPopulationLineGivesItsFinding) {
       {"Zamfara 800 390 410 200abc",
        z + ":21: error: '200abc' is not a whole number; the listing reads 200 [not-a-number]"},
       {"Zamfara 800 390-410 200",
-       z + ":13: error: '390-410' is not a whole number; the listing reads 390 and -410 "
-           "[not-a-number]"},
+       z +
+           ":13: error: '390-410' is not a whole number; the listing reads 390 and -410 "
+           "[not-a-number]\n" +
+           z + ":16: warning: negative female -410 [negative]"},
       {"Zamfara x 390 410 200",
        z + ":9: error: 'x' is not a whole number; the listing reads 0 for it and the figures "
            "after it [not-a-number]"},
@@ -56,13 +58,24 @@ TEST_F(Check, EachBadPopulationLineGivesItsFinding) {
       {"Zamfarra 800 390 410 200",
        z + ":1: error: 'Zamfarra' is not a label of list 3; here belongs state 2 of list 3, "
            "'Zamfara'; the listing shows the row as it stands [wrong-state]\n"
-           "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; the listing "
-           "shows no row for them [missing-states]"},
+           "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; no line bears "
+           "their labels [missing-states]"},
       {"Kebi 800 390 410 200",
        z + ":1: error: 'Kebi' stands twice; here belongs state 2 of list 3, 'Zamfara'; the "
            "listing shows the row as it stands [wrong-state]\n"
-           "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; the listing "
-           "shows no row for them [missing-states]"},
+           "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; no line bears "
+           "their labels [missing-states]"},
+      {"zamfara 800 390 410 200",
+       z + ":1: error: 'zamfara' is not a label of list 3, though 'Zamfara' is: labels are told "
+           "apart by their case; here belongs state 2 of list 3, 'Zamfara'; the listing shows "
+           "the row as it stands [wrong-state]\n"
+           "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara (in other case, "
+           "'zamfara' on line 2); no line bears their labels [missing-states]"},
+      {"Zamfara -800 390 x 200",
+       z +
+           ":18: error: 'x' is not a whole number; the listing reads 0 for it and the figures "
+           "after it [not-a-number]\n" +
+           z + ":9: warning: negative total -800 [negative]"},
       {"Zamfara 800 390 400 200",
        z + ": warning: male 390 + female 400 = 790, not the total 800 [sex-sum]"},
       {"Zamfara 800 390 410 801",
@@ -86,8 +99,8 @@ TEST_F(Check, EachBadPopulationLineGivesItsFinding) {
                  "Loc-datas0.dat:4:1: error: 'Jigawa' is state 4 of list 3, out of place; here "
                  "belongs state 3 of list 3, 'Katsina'; the listing shows the row as it stands "
                  "[wrong-state]\n"
-                 "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; the "
-                 "listing shows no row for them [missing-states]\n";
+                 "Loc-datas0.dat: error: 1 of the 4 states of list 3 missing: Zamfara; no line "
+                 "bears their labels [missing-states]\n";
     }
     EXPECT_EQ(findings(), expected) << c.line;
   }
@@ -114,8 +127,8 @@ TEST_F(Check, ListFilesOfTheWrongLengthAreErrors) {
   const std::string found = findings();
   EXPECT_NE(found.find("Loc-datas.dat: error: 15 of the 16 states of list 2 missing: Niger, "
                        "Ogun, Bauchi, Benue, Anambra, Yobe, Enungu, Ebonyi, Bayelsa, Akwa-Ibom, "
-                       "Rivers, Taraba, Adamawa, Borno and Gombe; the listing shows no row for "
-                       "them [missing-states]\n"),
+                       "Rivers, Taraba, Adamawa, Borno and Gombe; no line bears their labels "
+                       "[missing-states]\n"),
             std::string::npos)
       << found;
   EXPECT_NE(found.find("Loc-datas0.dat:5: error: a line beyond the last state of list 3, "

@@ -38,7 +38,7 @@ TEST_F(Report, AnEmptyFolderGivesAPageThatSaysSo) {
   const std::string text = page();
   EXPECT_TRUE(text.starts_with("<!DOCTYPE html>\n<html lang=\"en\">")) << text;
   EXPECT_TRUE(contains(text,
-                       "<code>/work/figures</code>, made <time "
+                       "<code><bdi>/work/figures</bdi></code>, made <time "
                        "datetime=\"2026-12-10T09:30:00+01:00\">"));
   EXPECT_TRUE(contains(text,
                        "<code>datas.dat</code> (list 1): <span class=\"missing\">not saved "
@@ -61,12 +61,13 @@ TEST_F(Report, HoldsEveryFigureAndMarksTheRowsThatHaveProblems) {
     EXPECT_TRUE(contains(text, figure)) << figure;
   }
   // Each marked row links to a finding of the same line.
-  const std::regex flag("<td>Zamfara <a class=\"flag\" href=\"#(finding-[^\"]+)\"");
+  const std::regex flag("<td><bdi>Zamfara</bdi> <a class=\"flag\" href=\"#(finding-[^\"]+)\"");
   std::smatch match;
   ASSERT_TRUE(std::regex_search(text, match, flag)) << text;
   EXPECT_TRUE(contains(text, "<li id=\"" + match[1].str() +
-                                 "\" class=\"warning\"><code>Loc-datas0.dat:2: warning: male 390 "
-                                 "+ female 400 = 790, not the total 800 [sex-sum]</code></li>"));
+                                 "\" class=\"warning\"><code><bdi>Loc-datas0.dat:2: warning: male "
+                                 "390 + female 400 = 790, not the total 800 "
+                                 "[sex-sum]</bdi></code></li>"));
   EXPECT_TRUE(contains(text,
                        "Loc-datas0.dat:3:9: error: &#39;&lt;x&gt;&#39; is not a whole "
                        "number"));

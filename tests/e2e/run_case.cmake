@@ -6,7 +6,7 @@
 #
 # A case folder holds "output" (the expected standard output), and
 # optionally "input" (standard input; none is empty), "args" (the command
-# line, one argument a line), "status" (the exit status; 0 without it),
+# line, one argument a line, "@DIR@" standing for the working directory), "status" (the exit status; 0 without it),
 # "errors" (the expected standard error; without it, standard error is not
 # looked at), "before/" (files in the working directory at the start) and
 # "after/" (every file expected there at the end; without it, the files must
@@ -66,7 +66,9 @@ if(NOT EXISTS "${input}")
 endif()
 set(arguments "")
 if(EXISTS "${CASE_DIR}/args")
-  file(STRINGS "${CASE_DIR}/args" arguments)
+  file(STRINGS "${CASE_DIR}/args" arguments ENCODING UTF-8)
+  # An argument may name the working directory by its absolute path.
+  list(TRANSFORM arguments REPLACE "@DIR@" "${WORK_DIR}/run")
 endif()
 set(expected_status 0)
 if(EXISTS "${CASE_DIR}/status")

@@ -22,7 +22,7 @@ class Recorder final : public PopulationSink, public CensusGridSink, public Faci
     for (const std::int32_t figure : line.figures) text += " " + std::to_string(figure);
     events.push_back(text);
   }
-  void onBlankLine(std::size_t number) override {
+  void onBlankLine(std::size_t number, std::string_view) override {
     events.push_back(std::to_string(number) + " blank");
   }
   void onRow(std::size_t number, std::string_view, const CensusGridRow& row,

@@ -1,0 +1,48 @@
+// The program's one text policy. The data files are bytes, and the dialogue
+// echoes them unchanged; every output that has an encoding (CSV, JSON, HTML,
+// and findings and messages on a terminal) is valid UTF-8. A byte sequence
+// that is not UTF-8 is read as Windows-1252, as the WHATWG Encoding Standard
+// maps it, since that is what a Windows console or Notepad most likely
+// wrote. On a screen, a word from a file also shows its control characters
+// and bidirectional controls as visible escapes, and is cut when long.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace census {
+
+// The bytes as UTF-8: valid UTF-8 sequences as they are, every other byte
+// read as Windows-1252.
+//   utf8FromBytes("H\xF4pital") == "H\xC3\xB4pital"  // "Hôpital"
+std::string utf8FromBytes(std::string_view bytes);
+
+// Appends the character c, a Unicode scalar value, as UTF-8.
+void appendUtf8(char32_t c, std::string& out);
+
+// Where the first byte that is not part of a valid UTF-8 sequence stands,
+// or npos where all of them are.
+std::size_t firstNonUtf8Byte(std::string_view bytes);
+
+// Words longer than this many characters are cut on a screen.
+inline constexpr std::size_t kMostCharactersShown = 80;
+
+// A word from a file as findings and messages show it: in single quotes, as
+// UTF-8, with control characters, bidirectional controls and invisible
+// marks as escapes in the manner of C ("\e", "\t", "\x07", "\u202E"), a
+// backslash as "\\", and where it is longer than kMostCharactersShown
+// characters, cut with "..." and its whole length in bytes after it.
+//   quotedForScreen("Kebi") == "'Kebi'"
+//   quotedForScreen("a\x1b]52;c;\x07") == "'a\\e]52;c;\\x07'"
+std::string quotedForScreen(std::string_view bytes);
+
+// The same, without the quotes, for a name in a message: a path, a file
+// name.
+std::string safeForScreen(std::string_view bytes);
+
+// At most `most` characters of the bytes as UTF-8, and "…" after them where
+// there was more: a bounded piece of text for a page.
+std::string utf8Cut(std::string_view bytes, std::size_t most);
+
+}  // namespace census
