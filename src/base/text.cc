@@ -65,8 +65,8 @@ void appendEscape(char32_t c, std::string& out) {
     char32_t c;
     const char* escape;
   };
-  static constexpr Named kNamed[] = {{'\t', "\\t"}, {'\n', "\\n"}, {'\r', "\\r"},
-                                     {0x1B, "\\e"}, {'\\', "\\\\"}};
+  static constexpr Named kNamed[] = {
+      {'\t', "\\t"}, {'\n', "\\n"}, {'\r', "\\r"}, {0x1B, "\\e"}, {'\\', "\\\\"}};
   for (const Named& named : kNamed) {
     if (named.c == c) {
       out += named.escape;
@@ -76,7 +76,8 @@ void appendEscape(char32_t c, std::string& out) {
   static constexpr char kHex[] = "0123456789ABCDEF";
   const int digits = c < 0x100 ? 2 : 4;
   out += c < 0x100 ? "\\x" : "\\u";
-  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4) out.push_back(kHex[(c >> shift) & 0xF]);
+  for (int shift = 4 * (digits - 1); shift >= 0; shift -= 4)
+    out.push_back(kHex[(c >> shift) & 0xF]);
 }
 
 std::string forScreen(std::string_view bytes) {

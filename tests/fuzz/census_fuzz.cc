@@ -17,6 +17,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
+#include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -24,6 +25,7 @@
 
 #include "base/decimal.h"
 #include "base/line_fields.h"
+#include "base/text.h"
 #include "commands/check.h"
 #include "commands/export.h"
 #include "commands/import.h"
@@ -51,6 +53,28 @@ void require(bool holds, const char* what) {
   if (holds) return;
   std::cerr << "violated: " << what << "\n";
   std::abort();
+}
+
+// Text that is safe on a screen: valid UTF-8 without a control character
+// (but the line ends) and without a bidirectional control.
+bool safeOnScreen(std::string_view text) {
+  if (firstNonUtf8Byte(text) != std::string_view::npos) return false;
+  const auto byte = [&](std::size_t i) {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const unsigned b = byte(i);
+    if ((b < 0x20 && b != '\n') || b == 0x7F) return false;
+    if (b == 0xC2 && byte(i + 1) < 0xA0) return false;  // U+0080 to U+009F
+    // U+202A to U+202E (E2 80 AA-AE), U+2066 to U+2069 (E2 81 A6-A9).
+    if (b == 0xE2 && byte(i + 1) == 0x80 && byte(i + 2) >= 0xAA && byte(i + 2) <= 0xAE) {
+      return false;
+    }
+    if (b == 0xE2 && byte(i + 1) == 0x81 && byte(i + 2) >= 0xA6 && byte(i + 2) <= 0xA9) {
+      return false;
+    }
+  }
+  return true;
 }
 
 // A file's first byte says what stands at its name besides a plain file.
@@ -167,6 +191,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const CheckSummary summary = writeReport(files, {"fuzz", "1970-01-01T00:00:00+00:00"}, page);
   require(page.str().ends_with("</html>\n"), "the report is a whole page");
   require(page.str().size() <= 2 * 1024 * 1024, "the report is bounded");
+  require(firstNonUtf8Byte(page.str()) == std::string_view::npos, "the report is UTF-8");
+  require(safeOnScreen(findings.str()) && safeOnScreen(said.str()),
+          "the check's findings and messages are safe on a screen");
   require(summary.anyUnreadable() == !said.str().empty(),
           "the check names on its error stream exactly the files it cannot read");
   // The CSV holds the three lists: it fails exactly where one of them
@@ -179,9 +206,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const int export_status = writeExport(files, ExportFormat::kCsv, exported, said);
   require(export_status == (list_unreadable ? 1 : 0),
           "the export fails exactly where a list cannot be read");
+  require(firstNonUtf8Byte(exported.str()) == std::string_view::npos, "the CSV is UTF-8");
+  std::ostringstream json;
+  std::ostringstream json_said;
+  const int json_status = writeExport(files, ExportFormat::kJson, json, json_said);
+  require(json_status == (summary.anyUnreadable() ? 1 : 0),
+          "the JSON export fails exactly where a file cannot be read");
+  require(nlohmann::json::accept(json.str()), "the JSON export is one JSON document");
   std::ostringstream imported;
-  const int import_status = importCsv(files, parts[0], "<fuzz>", true, imported, errors);
+  std::ostringstream import_said;
+  const int import_status = importCsv(files, parts[0], "<fuzz>", true, imported, import_said);
   require(import_status == 0 || import_status == 1, "a dry-run import exits with 0 or 1");
+  require(safeOnScreen(import_said.str()), "an import's messages are safe on a screen");
   require(files.saves() == saves, "the check, report, export and dry-run import change no file");
 
   // A real import replaces the lists it names, all of them or none.
