@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstring>
 
 namespace census {
 namespace {
@@ -133,6 +134,15 @@ std::string utf8FromBytes(std::string_view bytes) {
 
 std::size_t firstNonUtf8Byte(std::string_view bytes) {
   for (std::size_t at = 0; at < bytes.size();) {
+    // Eight bytes of ASCII at a time: no byte with its high bit set.
+    std::uint64_t word = 0;
+    if (at + sizeof word <= bytes.size()) {
+      std::memcpy(&word, bytes.data() + at, sizeof word);
+      if ((word & 0x8080808080808080) == 0) {
+        at += sizeof word;
+        continue;
+      }
+    }
     if (static_cast<unsigned char>(bytes[at]) < 0x80) {
       ++at;
       continue;

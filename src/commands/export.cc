@@ -135,13 +135,16 @@ constexpr std::string_view kRowsMark = "\x01rows\x01";
 class GridRowSink final : public CensusGridSink {
  public:
   explicit GridRowSink(OutputBuffer& buffer) : buffer_(buffer) {}
+  // As the library writes an array of numbers at this depth: one value a
+  // line, two blanks deeper than the brackets.
   void onRow(std::size_t, std::string_view, const CensusGridRow& row,
              const IntegerReading&) override {
-    std::string text = Json(row).dump(2);
-    for (std::size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 1) {
-      text.insert(at + 1, kRowIndent);
+    buffer_ << (first_ ? "[\n" : ",\n") << kRowIndent << "[\n";
+    for (std::size_t column = 0; column < row.size(); ++column) {
+      buffer_ << kRowIndent << "  " << std::int64_t{row[column]}
+              << (column + 1 < row.size() ? ",\n" : "\n");
     }
-    buffer_ << (first_ ? "[\n" : ",\n") << kRowIndent << text;
+    buffer_ << kRowIndent << "]";
     first_ = false;
   }
   void finish() { buffer_ << (first_ ? "[]" : "\n    ]"); }

@@ -59,8 +59,8 @@ void require(bool holds, const char* what) {
 // (but the line ends) and without a bidirectional control.
 bool safeOnScreen(std::string_view text) {
   if (firstNonUtf8Byte(text) != std::string_view::npos) return false;
-  const auto byte = [&](std::size_t i) {
-    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0;
+  const auto byte = [&](std::size_t i) -> unsigned {
+    return i < text.size() ? static_cast<unsigned char>(text[i]) : 0U;
   };
   for (std::size_t i = 0; i < text.size(); ++i) {
     const unsigned b = byte(i);
