@@ -81,12 +81,16 @@ void appendEscape(char32_t c, std::string& out) {
     out.push_back(kHex[(c >> shift) & 0xF]);
 }
 
-std::string forScreen(std::string_view bytes) {
+// The bytes with escapes; where most is not npos, cut after that many
+// characters, the cut said by "..." and the whole length.
+std::string escaped(std::string_view bytes, std::size_t most, bool* cut) {
   std::string out;
   std::size_t shown = 0;
-  for (std::string_view rest = bytes; !rest.empty();) {
-    if (shown == kMostCharactersShown) {
-      return out + "...' (" + std::to_string(bytes.size()) + " bytes)";
+  *cut = false;
+  for (std::string_view rest = bytes; !rest.empty(); ++shown) {
+    if (shown == most) {
+      *cut = true;
+      return out;
     }
     char32_t c = 0;
     rest.remove_prefix(nextCharacter(rest, &c));
@@ -95,9 +99,16 @@ std::string forScreen(std::string_view bytes) {
     } else {
       appendUtf8(c, out);
     }
-    ++shown;
   }
-  return out + "'";
+  return out;
+}
+
+std::string forScreen(std::string_view bytes, bool quotes) {
+  bool cut = false;
+  const std::string text = escaped(bytes, kMostCharactersShown, &cut);
+  const std::string quote = quotes ? "'" : "";
+  if (!cut) return quote + text + quote;
+  return quote + text + "..." + quote + " (" + std::to_string(bytes.size()) + " bytes)";
 }
 
 }  // namespace
@@ -155,14 +166,13 @@ std::size_t firstNonUtf8Byte(std::string_view bytes) {
   return std::string_view::npos;
 }
 
-std::string quotedForScreen(std::string_view bytes) { return "'" + forScreen(bytes); }
+std::string quotedForScreen(std::string_view bytes) { return forScreen(bytes, true); }
 
-std::string safeForScreen(std::string_view bytes) {
-  std::string text = forScreen(bytes);
-  // The closing quote of a word: not wanted around a name.
-  const std::size_t quote = text.rfind('\'');
-  if (quote != std::string::npos) text.erase(quote, 1);
-  return text;
+std::string safeForScreen(std::string_view bytes) { return forScreen(bytes, false); }
+
+std::string visibleText(std::string_view bytes) {
+  bool cut = false;
+  return escaped(bytes, std::string_view::npos, &cut);
 }
 
 std::string utf8Cut(std::string_view bytes, std::size_t most) {

@@ -41,6 +41,11 @@ std::string quotedForScreen(std::string_view bytes);
 // name.
 std::string safeForScreen(std::string_view bytes);
 
+// The bytes as UTF-8 with control characters, bidirectional controls and
+// invisible marks shown as escapes, as in quotedForScreen, but whole and
+// without quotes: text from a file for CSV and HTML.
+std::string visibleText(std::string_view bytes);
+
 // At most `most` characters of the bytes as UTF-8, and "…" after them where
 // there was more: a bounded piece of text for a page.
 std::string utf8Cut(std::string_view bytes, std::size_t most);

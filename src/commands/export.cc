@@ -70,7 +70,7 @@ int writeCsv(FileSystem& files, std::ostream& out, std::ostream& errors) {
     RecordSink sink([&](const PopulationLine& line, std::size_t position) {
       const StateEntry* state = stateWithLabel(list, line.label.word);
       buffer << std::int64_t{list.number} << ',' << position << ','
-             << csvField(spreadsheetText(utf8FromBytes(line.label.word))) << ','
+             << csvField(spreadsheetText(visibleText(line.label.word))) << ','
              << csvField(state != nullptr ? state->iso_name : "") << ','
              << (state != nullptr ? state->iso_code : "");
       for (const std::int32_t figure : line.figures) buffer << ',' << figure;
@@ -166,8 +166,9 @@ int writeJson(FileSystem& files, std::ostream& out, std::ostream& errors) {
       {"grid",
        {{"file", kCensusGridFileName}, {"columns", std::move(columns)}, {"rows", kRowsMark}}},
       {"facility", facilityRecord(files, reads)}};
-  const std::string text = document.dump(2);
-  const std::string mark = Json(kRowsMark).dump();
+  // ASCII only, so that no character of a file reaches a screen raw.
+  const std::string text = document.dump(2, ' ', true);
+  const std::string mark = Json(kRowsMark).dump(-1, ' ', true);
   const std::size_t at = text.find(mark);
   OutputBuffer buffer(out);
   buffer << std::string_view(text).substr(0, at);
@@ -178,7 +179,7 @@ int writeJson(FileSystem& files, std::ostream& out, std::ostream& errors) {
   Json status = Json::object();
   addStatus(status, grid);
   for (const auto& [key, value] : status.items()) {
-    buffer << ",\n    " << Json(key).dump() << ": " << value.dump();
+    buffer << ",\n    " << Json(key).dump() << ": " << value.dump(-1, ' ', true);
   }
   buffer << std::string_view(text).substr(at + mark.size()) << "\n";
   buffer.flush();

@@ -70,7 +70,7 @@ svg .tick, svg .legend, svg .bar-value { fill: var(--muted); } svg .bar-label { 
 // right-to-left word or a stray bidirectional control cannot turn the text
 // around it.
 std::string fileText(std::string_view bytes, std::size_t most) {
-  return "<bdi>" + escapeMarkup(utf8Cut(bytes, most)) + "</bdi>";
+  return "<bdi>" + escapeMarkup(utf8Cut(visibleText(bytes), most)) + "</bdi>";
 }
 
 // Findings of one file, as many as the page shows, and where they point.
@@ -232,8 +232,9 @@ void writeList(const ListFile& file, const AllFindings& findings, OutputBuffer& 
     for (const std::int32_t figure : f) page << numberCell(figure);
     page << "<td class=\"num\">" << share(f[kMale], f[kTotal]) << "</td><td class=\"num\">"
          << share(f[kYouth], f[kTotal]) << "</td></tr>\n";
-    chart.bars.push_back({state != nullptr ? std::string(state->iso_name)
-                                           : utf8Cut(entry.record.label, kMostChartLabelCharacters),
+    chart.bars.push_back({state != nullptr
+                              ? std::string(state->iso_name)
+                              : utf8Cut(visibleText(entry.record.label), kMostChartLabelCharacters),
                           {{f[kMale], "male"}, {f[kFemale], "hatched"}},
                           f[kYouth],
                           withThousands(f[kTotal])});
@@ -492,15 +493,17 @@ std::string sourceDateEpochProblem() {
   const char* epoch = std::getenv("SOURCE_DATE_EPOCH");
   if (epoch == nullptr || *epoch == '\0') return "";
   const std::string_view text(epoch);
-  constexpr std::int64_t kEndOf9999 = 253402300799;
+  // The end of the year 3000, the last moment the Windows C library can
+  // turn into a calendar time.
+  constexpr std::int64_t kLastMoment = 32535215999;
   std::int64_t seconds = 0;
   const bool digits = text.size() <= 12 && std::all_of(text.begin(), text.end(),
                                                        [](char c) { return c >= '0' && c <= '9'; });
   if (digits) {
     for (const char c : text) seconds = 10 * seconds + (c - '0');
   }
-  if (digits && seconds <= kEndOf9999) return "";
-  return "SOURCE_DATE_EPOCH is not a whole number of seconds since 1970 (up to the year 9999): " +
+  if (digits && seconds <= kLastMoment) return "";
+  return "SOURCE_DATE_EPOCH is not a whole number of seconds since 1970 (up to the year 3000): " +
          quotedForScreen(text);
 }
 

@@ -39,7 +39,7 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
 // for reproducible builds) at that moment.
 // What is wrong with SOURCE_DATE_EPOCH, where it is set to something that
 // is not a whole number of seconds since 1970 up to the end of the year
-// 9999: "SOURCE_DATE_EPOCH is not ...". "" where it is sound or not set.
+// 3000: "SOURCE_DATE_EPOCH is not ...". "" where it is sound or not set.
 std::string sourceDateEpochProblem();
 
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,

@@ -9,6 +9,14 @@
 namespace census {
 namespace {
 
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  ::setenv(name, value, 1);
+#endif
+}
+
 // On the disk: -C changes the working directory.
 class CommandLine : public InWorkDir {
  protected:
@@ -31,8 +39,15 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongOnStandardErrorAndTouchNothing) {
     std::string problem;
   };
   const Case cases[] = {
-      {{"--bogus"}, "--bogus"}, {{"frobnicate"}, "frobnicate"},      {{"-C"}, "-C"},
-      {{"-1"}, "-1"},           {{"-C", ".", "surplus"}, "surplus"},
+      {{"--bogus"}, "--bogus"},
+      {{"frobnicate"}, "unexpected argument: frobnicate"},
+      {{"-C"}, "-C"},
+      {{"-1"}, "-1"},
+      {{"-C", ".", "surplus"}, "unexpected argument: surplus"},
+      {{"--version", "extra"}, "--version takes no other argument"},
+      {{"-C", ".", "-C", "/tmp"}, "option -C given more than once"},
+      {{"export", "-o", ""}, "option --output needs a name, not an empty word"},
+      {{"report", "-o", "a", "--output", "b"}, "option --output given more than once"},
   };
   writeDiskFile("datas.dat", "Oyo 1 2 3 4\n");
   for (const Case& c : cases) {
@@ -47,6 +62,22 @@ TEST_F(CommandLine, UsageErrorsSayWhatIsWrongOnStandardErrorAndTouchNothing) {
   }
   EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 2 3 4\n");
   EXPECT_TRUE(platform.calls.empty());
+}
+
+TEST_F(CommandLine, AReportTimeThatIsNoTimeIsAUsageError) {
+  for (const char* epoch : {"abc", "12x", "-5", "32535216000", "99999999999999999999"}) {
+    setEnvironment("SOURCE_DATE_EPOCH", epoch);
+    EXPECT_EQ(run({"report", "-o", "-"}), kExitUsage) << epoch;
+    EXPECT_TRUE(
+        errors.str().starts_with("census: SOURCE_DATE_EPOCH is not a whole number of "
+                                 "seconds since 1970"))
+        << errors.str();
+    EXPECT_EQ(out.str(), "") << epoch;
+  }
+  setEnvironment("SOURCE_DATE_EPOCH", "32535215999");
+  EXPECT_EQ(run({"report", "-o", "-"}), kExitSuccess);
+  EXPECT_NE(out.str().find("<time datetime=\"300"), std::string::npos);  // 3000 or 3001
+  setEnvironment("SOURCE_DATE_EPOCH", "");
 }
 
 TEST_F(CommandLine, HelpAndVersionGoToStandardOutputAndRunNothing) {

@@ -230,3 +230,76 @@ TEST_F(ExportImport, ExportToAFileLeavesStandardOutputEmpty) {
 
 }  // namespace
 }  // namespace census
+
+namespace census {
+namespace {
+
+// UTF-16 with its byte order mark, from ASCII text.
+std::string utf16(const std::string& ascii, bool big_endian) {
+  std::string bytes = big_endian ? "\xFE\xFF" : "\xFF\xFE";
+  for (const char c : ascii) {
+    bytes += big_endian ? std::string{'\0', c} : std::string{c, '\0'};
+  }
+  return bytes;
+}
+
+TEST_F(ExportImport, ImportsOtherEncodingsSeparatorsAndLineEnds) {
+  const std::string rows[] = {"list,label,total,male,female,youth", "3,Kebi,1200,600,600,300",
+                              "3,Zamfara,800,390,410,200", "3,Katsina,3000,1500,1500,900",
+                              "3,Jigawa,900,450,450,250"};
+  const auto joined = [&](const std::string& separator, const std::string& line_end) {
+    std::string text;
+    for (std::string row : rows) {
+      for (char& c : row) c = c == ',' ? separator[0] : c;
+      text += row + line_end;
+    }
+    return text;
+  };
+  struct Case {
+    const char* name;
+    std::string csv;
+  };
+  const Case cases[] = {
+      {"UTF-8 with a byte order mark", "\xEF\xBB\xBF" + joined(",", "\r\n")},
+      {"UTF-16 little endian", utf16(joined(",", "\r\n"), false)},
+      {"UTF-16 big endian", utf16(joined(";", "\n"), true)},
+      {"semicolons", joined(";", "\r\n")},
+      {"tabs", joined("\t", "\n")},
+      {"CR line ends", joined(",", "\r")},
+  };
+  for (const Case& c : cases) {
+    files.remove("Loc-datas0.dat");
+    EXPECT_EQ(import(c.csv), kExitSuccess) << c.name << errors.str();
+    EXPECT_EQ(readFile("Loc-datas0.dat"), kListThree) << c.name;
+  }
+}
+
+TEST_F(ExportImport, RefusesACsvItCannotTakeWithTheReason) {
+  writeFile("Loc-datas0.dat", "old\n");
+  EXPECT_EQ(import("list,label,total,male,total,female,youth\n3,Kebi,1,1,1,0,0\n"), kExitFailure);
+  EXPECT_EQ(errors.str(),
+            "in.csv:1: error: the header names the column 'total' twice, as fields 3 and 5\n");
+
+  // Ever so many problems: the first hundred, then how many more.
+  std::string many = "list,label,total,male,female,youth\n";
+  for (int i = 0; i < 150; ++i) many += "3,Kebi,x,1,0,0\n";
+  EXPECT_EQ(import(many), kExitFailure);
+  const std::string said = errors.str();
+  EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 101) << said;
+  EXPECT_TRUE(said.ends_with("in.csv: \u2026 and 200 more\n")) << said.substr(said.size() - 200);
+
+  // Too large to be a census CSV: refused without reading on.
+  files.set("huge.csv", std::string(16 * 1024 * 1024 + 1, 'x'));
+  std::istringstream in;
+  errors.str("");
+  EXPECT_EQ(runImport(files, "huge.csv", false, in, out, errors), kExitFailure);
+  EXPECT_TRUE(errors.str().starts_with("census: huge.csv: larger than 16 MiB")) << errors.str();
+  std::istringstream endless(std::string(16 * 1024 * 1024 + 100, 'y'));
+  errors.str("");
+  EXPECT_EQ(runImport(files, "-", true, endless, out, errors), kExitFailure);
+  EXPECT_TRUE(errors.str().starts_with("census: <stdin>: larger than 16 MiB")) << errors.str();
+  EXPECT_EQ(readFile("Loc-datas0.dat"), "old\n");
+}
+
+}  // namespace
+}  // namespace census
