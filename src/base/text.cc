@@ -83,7 +83,7 @@ void appendEscape(char32_t c, std::string& out) {
 
 // The bytes with escapes; where most is not npos, cut after that many
 // characters, the cut said by "..." and the whole length.
-std::string escaped(std::string_view bytes, std::size_t most, bool* cut) {
+std::string escaped(std::string_view bytes, std::size_t most, bool escape_backslash, bool* cut) {
   std::string out;
   std::size_t shown = 0;
   *cut = false;
@@ -94,7 +94,7 @@ std::string escaped(std::string_view bytes, std::size_t most, bool* cut) {
     }
     char32_t c = 0;
     rest.remove_prefix(nextCharacter(rest, &c));
-    if (mustBeEscaped(c) || c == '\\') {
+    if (mustBeEscaped(c) || (escape_backslash && c == '\\')) {
       appendEscape(c, out);
     } else {
       appendUtf8(c, out);
@@ -105,7 +105,9 @@ std::string escaped(std::string_view bytes, std::size_t most, bool* cut) {
 
 std::string forScreen(std::string_view bytes, bool quotes) {
   bool cut = false;
-  const std::string text = escaped(bytes, kMostCharactersShown, &cut);
+  // In a quoted word a backslash is escaped too, so that every escape reads
+  // one way; a name (a Windows path) keeps its backslashes.
+  const std::string text = escaped(bytes, kMostCharactersShown, quotes, &cut);
   const std::string quote = quotes ? "'" : "";
   if (!cut) return quote + text + quote;
   return quote + text + "..." + quote + " (" + std::to_string(bytes.size()) + " bytes)";
@@ -172,7 +174,7 @@ std::string safeForScreen(std::string_view bytes) { return forScreen(bytes, fals
 
 std::string visibleText(std::string_view bytes) {
   bool cut = false;
-  return escaped(bytes, std::string_view::npos, &cut);
+  return escaped(bytes, std::string_view::npos, false, &cut);
 }
 
 std::string utf8Cut(std::string_view bytes, std::size_t most) {

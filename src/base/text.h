@@ -37,13 +37,14 @@ inline constexpr std::size_t kMostCharactersShown = 80;
 //   quotedForScreen("a\x1b]52;c;\x07") == "'a\\e]52;c;\\x07'"
 std::string quotedForScreen(std::string_view bytes);
 
-// The same, without the quotes, for a name in a message: a path, a file
-// name.
+// The same, without the quotes and with backslashes as they are, for a name
+// in a message: a path, a file name.
 std::string safeForScreen(std::string_view bytes);
 
 // The bytes as UTF-8 with control characters, bidirectional controls and
-// invisible marks shown as escapes, as in quotedForScreen, but whole and
-// without quotes: text from a file for CSV and HTML.
+// invisible marks shown as escapes, as in quotedForScreen, but whole,
+// without quotes and with backslashes as they are: text from a file for CSV
+// and HTML.
 std::string visibleText(std::string_view bytes);
 
 // At most `most` characters of the bytes as UTF-8, and "…" after them where

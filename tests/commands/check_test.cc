@@ -208,3 +208,31 @@ TEST_F(Check, WarningsAloneDoNotFail) {
 
 }  // namespace
 }  // namespace census
+
+namespace census {
+namespace {
+
+TEST_F(Check, SaysWhatNotepadAndOtherKeyboardsLeaveInAFile) {
+  writeFile("Loc-datas0.dat", "\xEF\xBB\xBF" + listThreeWith(-1, ""));
+  const std::string caption =
+      "----> The State Where You Are Using This Product(Application-Program) Is Being Used ::";
+  writeFile("Recs-Loc.dat", caption + "\n" +
+                                "----> One Family Healthcare Planning Facility In This "
+                                "Region(State) :: H\xF4pital\n");
+  const std::string found = findings();
+  for (const std::string expected : {
+           "Loc-datas0.dat:1:1: warning: a byte order mark (as Notepad writes) begins the file; "
+           "the listing reads it as part of '\\uFEFFKebi' [byte-order-mark]\n",
+           "Loc-datas0.dat:1:1: error: '\\uFEFFKebi' is not a label of list 3; here belongs "
+           "state 1 of list 3, 'Kebi'",
+           "Recs-Loc.dat:1: error: answer 1 is empty: the line has its caption and nothing after "
+           "it [facility-record]\n",
+           "Recs-Loc.dat:2:73: warning: byte 0xF4 is not UTF-8; exports and reports read it as "
+           "Windows-1252: 'H\xC3\xB4pital' [not-utf-8]\n",
+       }) {
+    EXPECT_NE(found.find(expected), std::string::npos) << expected << "\nin:\n" << found;
+  }
+}
+
+}  // namespace
+}  // namespace census

@@ -38,12 +38,17 @@ TEST_F(HostileText, NoCommandCrashesOrHandsAScreenARawControl) {
       {"OSC 52 to the clipboard", "\x1B]52;c;SGVsbG8=\x07"},
       {"bell", "ring\x07"},
       {"NUL", std::string("nul\0byte", 8)},
-      {"right-to-left override", "\xE2\x80\xAE" "evil"},
-      {"C1 control", "csi\xC2\x9B" "2J"},
+      {"right-to-left override",
+       "\xE2\x80\xAE"
+       "evil"},
+      {"C1 control",
+       "csi\xC2\x9B"
+       "2J"},
       {"100 KB word", std::string(100 * 1024, 'w')},
   };
-  const std::string captions = "----> The State Where You Are Using This Product(Application-"
-                               "Program) Is Being Used :: ";
+  const std::string captions =
+      "----> The State Where You Are Using This Product(Application-"
+      "Program) Is Being Used :: ";
   for (const Case& c : cases) {
     files.set("Loc-datas0.dat", c.word + " 1 1 0 0\nZamfara 800 390 410 " + c.word + "\n");
     files.set("cens-stat.dat", c.word + " 2 3\n");
