@@ -5,6 +5,7 @@
 #include <array>
 #include <cerrno>
 
+#include "base/text.h"
 #include "commands/check.h"
 #include "commands/export.h"
 #include "commands/import.h"
@@ -184,7 +185,8 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   if (app.count("-C") > 0) {
     std::string reason;
     if (!changeDirectory(directory, &reason)) {
-      errors << "census: cannot change to directory '" << directory << "': " << reason << "\n";
+      errors << "census: cannot change to directory " << quotedForScreen(directory) << ": "
+             << reason << "\n";
       return kExitUsage;
     }
   }

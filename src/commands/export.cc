@@ -203,7 +203,8 @@ int runExport(FileSystem& files, ExportFormat format, const std::string& output_
   const FileReplacement save{output_file, std::move(content).str(), LineEnds::kExact, true};
   SaveFailure failure;
   if (!files.replaceFiles({&save, 1}, &failure)) {
-    errors << "census: cannot save " << failure.name << ": " << failure.reason << "\n";
+    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
+           << "\n";
     return kExitFailure;
   }
   return kExitSuccess;

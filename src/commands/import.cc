@@ -206,7 +206,7 @@ class Import {
     const bool saved =
         dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
     if (!saved) {
-      errors_ << "census: cannot save " << failure.name << ": " << failure.reason
+      errors_ << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
               << "; no file was changed\n";
       return false;
     }

@@ -525,10 +525,11 @@ int runReport(FileSystem& files, const std::string& output_file, std::ostream& o
   const FileReplacement save{name, std::move(page).str(), LineEnds::kExact, true};
   SaveFailure failure;
   if (!files.replaceFiles({&save, 1}, &failure)) {
-    errors << "census: cannot save " << failure.name << ": " << failure.reason << "\n";
+    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
+           << "\n";
     return kExitFailure;
   }
-  out << name << "\n";
+  out << safeForScreen(name) << "\n";
   return kExitSuccess;
 }
 
