@@ -7,6 +7,7 @@
 #include "base/line_fields.h"
 #include "base/output_buffer.h"
 #include "base/text.h"
+#include "commands/command_files.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -455,10 +456,6 @@ std::string formatSummary(const CheckSummary& summary) {
     if (!names.empty()) text += "; " + std::string(heading) + ": " + names;
   }
   return text;
-}
-
-std::string cannotReadLine(std::string_view file, const FileState& state) {
-  return "census: cannot read " + std::string(file) + ": " + state.reason + "\n";
 }
 
 int runCheck(FileSystem& files, std::ostream& out, std::ostream& errors) {

@@ -140,10 +140,6 @@ CheckSummary checkDataFiles(FileSystem& files, const FindingHandler& on_finding)
 // (sex-sum 1); read datas.dat, cens-stat.dat; not saved yet: ..."
 std::string formatSummary(const CheckSummary& summary);
 
-// What every command says on its error stream of a data file it could not
-// read: "census: cannot read datas.dat: Is a directory\n".
-std::string cannotReadLine(std::string_view file, const FileState& state);
-
 // The command: every finding, one line each, then the summary line, on out;
 // each file that cannot be read also on errors. Returns kExitFailure where
 // there is any error, else kExitSuccess.

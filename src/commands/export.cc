@@ -5,9 +5,10 @@
 #include <optional>
 #include <sstream>
 
+#include "base/exit_status.h"
 #include "base/output_buffer.h"
 #include "base/text.h"
-#include "commands/check.h"
+#include "commands/command_files.h"
 #include "commands/csv.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
@@ -200,14 +201,8 @@ int runExport(FileSystem& files, ExportFormat format, const std::string& output_
   // An export that could not read every list would be incomplete: the file
   // keeps its last whole export.
   if (writeExport(files, format, content, errors) != kExitSuccess) return kExitFailure;
-  const FileReplacement save{output_file, std::move(content).str(), LineEnds::kExact, true};
-  SaveFailure failure;
-  if (!files.replaceFiles({&save, 1}, &failure)) {
-    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-           << "\n";
-    return kExitFailure;
-  }
-  return kExitSuccess;
+  return saveOutputFile(files, output_file, std::move(content).str(), errors) ? kExitSuccess
+                                                                              : kExitFailure;
 }
 
 }  // namespace census

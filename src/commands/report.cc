@@ -15,6 +15,7 @@
 #include "base/output_buffer.h"
 #include "base/text.h"
 #include "commands/check.h"
+#include "commands/command_files.h"
 #include "commands/svg.h"
 #include "os/platform.h"
 #include "records/census_grid_file.h"
@@ -522,13 +523,7 @@ int runReport(FileSystem& files, const std::string& output_file, std::ostream& o
   // A page that cannot show every file is not saved over the last whole one.
   if (summary.anyUnreadable()) return kExitFailure;
   if (to_out) return kExitSuccess;
-  const FileReplacement save{name, std::move(page).str(), LineEnds::kExact, true};
-  SaveFailure failure;
-  if (!files.replaceFiles({&save, 1}, &failure)) {
-    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-           << "\n";
-    return kExitFailure;
-  }
+  if (!saveOutputFile(files, name, std::move(page).str(), errors)) return kExitFailure;
   out << safeForScreen(name) << "\n";
   return kExitSuccess;
 }

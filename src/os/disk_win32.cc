@@ -10,17 +10,12 @@
 
 #include "os/disk.h"
 #include "os/file_system.h"
+#include "os/wide_text_win32.h"
 
 namespace census::disk {
 namespace {
 
-std::wstring wide(const std::string& name) {
-  const int size = static_cast<int>(name.size());
-  const int length = MultiByteToWideChar(CP_UTF8, 0, name.data(), size, nullptr, 0);
-  std::wstring result(static_cast<std::size_t>(length), L'\0');
-  MultiByteToWideChar(CP_UTF8, 0, name.data(), size, result.data(), length);
-  return result;
-}
+std::wstring wide(const std::string& name) { return wideFromUtf8(name); }
 
 std::string lastErrorText() {
   const DWORD error = GetLastError();
@@ -109,14 +104,7 @@ std::string baseNameOf(const std::string& path) {
 std::string absolutePath(const std::string& path) {
   std::error_code ignored;
   const std::filesystem::path absolute = std::filesystem::absolute(wide(path), ignored);
-  if (absolute.empty()) return path;
-  const std::wstring name = absolute.wstring();
-  const int size = static_cast<int>(name.size());
-  const int length =
-      WideCharToMultiByte(CP_UTF8, 0, name.data(), size, nullptr, 0, nullptr, nullptr);
-  std::string result(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, name.data(), size, result.data(), length, nullptr, nullptr);
-  return result;
+  return absolute.empty() ? path : utf8FromWide(absolute.wstring());
 }
 
 bool exists(const std::string& path) {

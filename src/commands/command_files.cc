@@ -1,0 +1,21 @@
+#include "commands/command_files.h"
+
+#include "base/text.h"
+
+namespace census {
+
+std::string cannotReadLine(std::string_view file, const FileState& state) {
+  return "census: cannot read " + std::string(file) + ": " + state.reason + "\n";
+}
+
+bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,
+                    std::ostream& errors) {
+  const FileReplacement save{name, std::move(content), LineEnds::kExact, true};
+  SaveFailure failure;
+  if (files.replaceFiles({&save, 1}, &failure)) return true;
+  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
+         << "\n";
+  return false;
+}
+
+}  // namespace census

@@ -1,0 +1,23 @@
+// What the commands share about files: how they say that a data file cannot
+// be read, and how they save a file the operator named with -o.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <string_view>
+
+#include "os/file_system.h"
+#include "records/data_file.h"
+
+namespace census {
+
+// "census: cannot read datas.dat: Is a directory\n", for the error stream.
+std::string cannotReadLine(std::string_view file, const FileState& state);
+
+// Replaces the output file `name` with content, byte for byte, all or
+// nothing (a FIFO or a device is written into). Returns false, after saying
+// "census: cannot save NAME: REASON" on errors, where it cannot.
+bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,
+                    std::ostream& errors);
+
+}  // namespace census
