@@ -13,8 +13,7 @@ bool saveOutputFile(FileSystem& files, const std::string& name, std::string cont
   const FileReplacement save{name, std::move(content), LineEnds::kExact, true};
   SaveFailure failure;
   if (files.replaceFiles({&save, 1}, &failure)) return true;
-  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-         << "\n";
+  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason << "\n";
   return false;
 }
 

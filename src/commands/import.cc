@@ -197,10 +197,13 @@ class Import {
   // dry_run, only checks that they could be. Returns false where they
   // cannot be.
   bool save(FileSystem& files, bool dry_run, std::ostream& out) {
+    std::vector<const StateList*> lists;
     std::vector<FileReplacement> saves;
     for (const StateList& list : stateLists()) {
       const Entry& entry = lists_[static_cast<std::size_t>(list.number - 1)];
-      if (entry.first_line != 0) saves.push_back(populationFileReplacement(list, entry.table));
+      if (entry.first_line == 0) continue;
+      lists.push_back(&list);
+      saves.push_back(populationFileReplacement(list, entry.table));
     }
     SaveFailure failure;
     const bool saved =
@@ -210,8 +213,8 @@ class Import {
               << "; no file was changed\n";
       return false;
     }
-    for (const FileReplacement& file : saves) {
-      out << file.name << ": " << stateListOfFile(file.name).states.size()
+    for (const StateList* list : lists) {
+      out << list->file_name << ": " << list->states.size()
           << (dry_run ? " states checked, not saved\n" : " states saved\n");
     }
     return true;
@@ -257,13 +260,6 @@ class Import {
     }
     if (!position) error(row.line, "the row names no state");
     return position;
-  }
-
-  static const StateList& stateListOfFile(std::string_view name) {
-    for (const StateList& list : stateLists()) {
-      if (list.file_name == name) return list;
-    }
-    return stateList(1);
   }
 
   static constexpr std::size_t kMostProblemsListed = 100;
