@@ -43,6 +43,10 @@ std::string absolutePath(const std::string& path);
 
 bool exists(const std::string& path);
 
+// Whether new files may be made in the folder, as far as the platform says
+// before trying.
+bool folderTakesNewFiles(const std::string& folder);
+
 // Opens a file to read, byte for byte; null with *reason set where it
 // cannot be.
 std::FILE* openToRead(const std::string& path, std::string* reason);

@@ -70,6 +70,11 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
   disk::PathInfo info;
   std::string reason;
   if (!disk::inspect(step->target, &info, &reason)) return fail(failure, file.name, reason);
+  // The new content is made beside its target before it replaces it.
+  if (info.kind != disk::Kind::kOther && info.kind != disk::Kind::kDirectory &&
+      !disk::folderTakesNewFiles(disk::folderOf(step->target))) {
+    return fail(failure, file.name, errorText(EACCES));
+  }
   switch (info.kind) {
     case disk::Kind::kMissing:
       return true;

@@ -99,6 +99,10 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0;
 }
 
+bool folderTakesNewFiles(const std::string& folder) {
+  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+}
+
 std::FILE* openToRead(const std::string& path, std::string* reason) {
   errno = 0;
   std::FILE* file = std::fopen(path.c_str(), "rbe");

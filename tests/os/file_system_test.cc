@@ -120,6 +120,18 @@ TEST_F(DiskFiles, AReplacedFileKeepsItsPermissionBitsAndAReadOnlyOneIsKept) {
   EXPECT_EQ(readDiskFile("read-only.dat"), "old\n");
 }
 
+TEST_F(DiskFiles, AFolderThatTakesNoNewFilesFailsTheCheckBeforeTheSave) {
+  if (::geteuid() == 0) GTEST_SKIP() << "root may write in any folder";
+  fs::create_directory("locked");
+  writeDiskFile("locked/datas.dat", "old\n");
+  ::chmod("locked", 0555);
+  SaveFailure failure;
+  const std::vector<FileReplacement> files = {{"locked/datas.dat", "new\n"}};
+  EXPECT_FALSE(disk->checkReplaceable(files, &failure));
+  EXPECT_EQ(failure.reason, errorText(EACCES));
+  ::chmod("locked", 0755);
+}
+
 TEST_F(DiskFiles, ASymbolicLinkIsWrittenThroughAndStays) {
   fs::create_directory("office");
   writeDiskFile("office/datas.dat", "old\n");
