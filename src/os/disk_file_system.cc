@@ -7,7 +7,6 @@
 // committed one is finished, any other is undone by removing its temporary
 // files.
 #include <cerrno>
-#include <optional>
 #include <vector>
 
 #include "os/disk.h"

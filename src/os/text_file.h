@@ -21,7 +21,6 @@ class TextFileReader {
   TextFileReader(const TextFileReader&) = delete;
   TextFileReader& operator=(const TextFileReader&) = delete;
 
-  bool isOpen() const { return status_ == OpenStatus::kOpen; }
   // kMissing where there is no such file; kUnreadable where something is
   // there that cannot be read (a directory, no permission), or where a read
   // failed part way.
