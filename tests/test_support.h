@@ -23,6 +23,10 @@ class FakePlatform final : public Platform {
   void clearScreen() override { calls.push_back("cls"); }
   void openFile(const char* file_name) override { calls.push_back(file_name); }
   void startCalculator() override { calls.push_back("calc.exe"); }
+  bool openInBrowser(const std::string& url) override {
+    calls.push_back("browser " + url);
+    return true;
+  }
 
   std::vector<std::string> calls;
 };

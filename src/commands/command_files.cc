@@ -10,7 +10,10 @@ std::string cannotReadLine(std::string_view file, const FileState& state) {
 
 bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,
                     std::ostream& errors) {
-  const FileReplacement save{name, std::move(content), LineEnds::kExact, true};
+  const FileReplacement save{.name = name,
+                             .content = std::move(content),
+                             .line_ends = LineEnds::kExact,
+                             .operator_output = true};
   SaveFailure failure;
   if (files.replaceFiles({&save, 1}, &failure)) return true;
   errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason << "\n";

@@ -193,31 +193,14 @@ class Import {
     }
   }
 
-  // Replaces the files of every list that appeared, as one save; with
-  // dry_run, only checks that they could be. Returns false where they
-  // cannot be.
-  bool save(FileSystem& files, bool dry_run, std::ostream& out) {
-    std::vector<const StateList*> lists;
-    std::vector<FileReplacement> saves;
-    for (const StateList& list : stateLists()) {
-      const Entry& entry = lists_[static_cast<std::size_t>(list.number - 1)];
-      if (entry.first_line == 0) continue;
-      lists.push_back(&list);
-      saves.push_back(populationFileReplacement(list, entry.table));
+  // The figures of every list that appeared.
+  ImportPlan plan() const {
+    ImportPlan plan;
+    plan.ok = !failed();
+    for (std::size_t i = 0; i < kStateListCount; ++i) {
+      if (lists_[i].first_line != 0) plan.lists[i] = lists_[i].table;
     }
-    SaveFailure failure;
-    const bool saved =
-        dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
-    if (!saved) {
-      errors_ << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-              << "; no file was changed\n";
-      return false;
-    }
-    for (const StateList* list : lists) {
-      out << list->file_name << ": " << list->states.size()
-          << (dry_run ? " states checked, not saved\n" : " states saved\n");
-    }
-    return true;
+    return plan;
   }
 
   bool anyList() const {
@@ -272,8 +255,7 @@ class Import {
 
 }  // namespace
 
-int importCsv(FileSystem& files, std::string_view text, const std::string& source, bool dry_run,
-              std::ostream& out, std::ostream& errors) {
+ImportPlan planImport(std::string_view text, const std::string& source, std::ostream& errors) {
   Import import(source, errors);
   const std::string csv = csvTextAsUtf8(text);
   CsvReader reader(csv, csvSeparator(csv));
@@ -293,7 +275,36 @@ int importCsv(FileSystem& files, std::string_view text, const std::string& sourc
     if (!import.anyList() && !import.failed()) import.error(record.line, "no rows to import");
   }
   import.sayUnlisted();
-  if (import.failed() || !import.save(files, dry_run, out)) return kExitFailure;
+  return import.plan();
+}
+
+std::vector<FileReplacement> importReplacements(const ImportPlan& plan) {
+  std::vector<FileReplacement> saves;
+  for (const StateList& list : stateLists()) {
+    const auto& table = plan.lists[static_cast<std::size_t>(list.number - 1)];
+    if (table) saves.push_back(populationFileReplacement(list, *table));
+  }
+  return saves;
+}
+
+int importCsv(FileSystem& files, std::string_view text, const std::string& source, bool dry_run,
+              std::ostream& out, std::ostream& errors) {
+  const ImportPlan plan = planImport(text, source, errors);
+  if (!plan.ok) return kExitFailure;
+  const std::vector<FileReplacement> saves = importReplacements(plan);
+  SaveFailure failure;
+  const bool saved =
+      dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
+  if (!saved) {
+    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
+           << "; no file was changed\n";
+    return kExitFailure;
+  }
+  for (const StateList& list : stateLists()) {
+    if (!plan.lists[static_cast<std::size_t>(list.number - 1)]) continue;
+    out << list.file_name << ": " << list.states.size()
+        << (dry_run ? " states checked, not saved\n" : " states saved\n");
+  }
   out << "The figures are not judged here: run 'census check' for its warnings.\n";
   return kExitSuccess;
 }

@@ -11,9 +11,30 @@
 #include <ostream>
 #include <string>
 
+#include <array>
+#include <optional>
+#include <vector>
+
 #include "os/file_system.h"
+#include "records/population_file.h"
+#include "records/state_lists.h"
 
 namespace census {
+
+// What a CSV text holds once it has been read whole and judged: ok where
+// no problem was found, and the figures of each list that appears.
+struct ImportPlan {
+  bool ok = false;
+  std::array<std::optional<FigureTable>, kStateListCount> lists;  // by list number - 1
+};
+
+// Reads and judges the CSV text as importCsv does, saying every problem
+// on errors; reads and writes no file.
+ImportPlan planImport(std::string_view text, const std::string& source, std::ostream& errors);
+
+// The saves of the population files of the lists a plan holds, in list
+// order, for FileSystem::replaceFiles.
+std::vector<FileReplacement> importReplacements(const ImportPlan& plan);
 
 // Checks the whole CSV text first: every problem found goes to errors as
 // "SOURCE:LINE: error: ...", and then nothing is written and kExitFailure

@@ -195,7 +195,7 @@ class DiskFileSystem final : public FileSystem {
     if (!planSteps(files, &steps, failure)) return false;
     std::size_t replaced = 0;
     for (const Step& step : steps) replaced += step.write_into ? 0 : 1;
-    if (replaced == 0) return writeInto(steps, failure);
+    if (replaced == 0) return versionsStillHold(*this, files, failure) && writeInto(steps, failure);
 
     const std::string folder = disk::folderOf(files.front().name);
     disk::FolderLock lock;
@@ -206,7 +206,9 @@ class DiskFileSystem final : public FileSystem {
     const std::string journal = inFolder(folder, kJournalName);
     if (disk::exists(journal)) settleJournal(journal);
     // What stood there may have changed while the lock was awaited.
-    if (!planSteps(files, &steps, failure)) return false;
+    if (!planSteps(files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
+      return false;
+    }
     for (Step& step : steps) {
       if (!step.write_into) step.temporary = freeTemporaryName(step.target);
     }

@@ -4,6 +4,8 @@
 #include <cerrno>
 #include <cstring>
 
+#include "base/sha256.h"
+
 namespace census {
 
 std::string errorText(int error_number) { return std::strerror(error_number); }
@@ -26,6 +28,38 @@ bool readWholeFile(FileSystem& files, const std::string& name, std::string* cont
     content->resize(size + read);
     if (!ok) return false;
     if (read == 0) return true;
+  }
+  return true;
+}
+
+std::string contentVersion(std::string_view content) { return sha256Hex(content); }
+
+bool fileVersion(FileSystem& files, const std::string& name, std::string* version,
+                 std::string* reason) {
+  if (files.openForReading(name).status == OpenStatus::kMissing) {
+    *version = kAbsentVersion;
+    return true;
+  }
+  std::string content;
+  if (!readWholeFile(files, name, &content, reason)) return false;
+  *version = contentVersion(content);
+  return true;
+}
+
+bool versionsStillHold(FileSystem& files, std::span<const FileReplacement> replacements,
+                       SaveFailure* failure) {
+  for (const FileReplacement& file : replacements) {
+    if (file.expected_version.empty()) continue;
+    std::string version;
+    std::string reason;
+    if (!fileVersion(files, file.name, &version, &reason)) {
+      *failure = {file.name, reason, false};
+      return false;
+    }
+    if (version != file.expected_version) {
+      *failure = {file.name, "changed since it was read", true};
+      return false;
+    }
   }
   return true;
 }

@@ -57,12 +57,18 @@ struct FileReplacement {
   // file: where it is not a regular file (a FIFO, a terminal, /dev/stdout),
   // it is written into directly instead of being replaced.
   bool operator_output = false;
+  // Where not empty, the file is replaced only while it is still the version
+  // its new content was made from: fileVersion of what it holds at the
+  // moment of the save must be this. Otherwise the save changes nothing
+  // and fails with SaveFailure::changed set.
+  std::string expected_version = {};
 };
 
 // Which file a save could not replace, and why ("Permission denied").
 struct SaveFailure {
   std::string name;
   std::string reason;
+  bool changed = false;  // the file is no longer the version expected
 };
 
 class FileSystem {
@@ -103,6 +109,19 @@ std::unique_ptr<FileSystem> makeDiskFileSystem();
 // directory", "Is a directory") where it cannot be read.
 bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
                    std::string* reason, std::size_t most = static_cast<std::size_t>(-1));
+
+// The version of a file: "absent" where there is none, else the SHA-256
+// of its content. Returns false with *reason set where the file exists but
+// cannot be read.
+inline constexpr std::string_view kAbsentVersion = "absent";
+bool fileVersion(FileSystem& files, const std::string& name, std::string* version,
+                 std::string* reason);
+std::string contentVersion(std::string_view content);
+
+// Whether every file with an expected version is still that version; where
+// one is not, or cannot be read, *failure says which and why.
+bool versionsStillHold(FileSystem& files, std::span<const FileReplacement> replacements,
+                       SaveFailure* failure);
 
 // The system's text for an errno value, as the C library gives it.
 std::string errorText(int error_number);

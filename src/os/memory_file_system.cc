@@ -84,7 +84,7 @@ bool MemoryFileSystem::checkReplaceable(std::span<const FileReplacement> files,
 }
 
 bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) {
-  if (!checkReplaceable(files, failure)) return false;
+  if (!checkReplaceable(files, failure) || !versionsStillHold(*this, files, failure)) return false;
   std::size_t size = 0;
   for (const FileReplacement& file : files) size += file.content.size();
   if (space_left_ && size > *space_left_) {

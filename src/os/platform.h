@@ -6,6 +6,7 @@
 
 #include <ctime>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,9 @@ class Platform {
   // Starts the desktop calculator, without waiting for it. Nothing is
   // reported if there is none.
   virtual void startCalculator() = 0;
+  // Opens a web address in the desktop's browser, without waiting for it.
+  // Returns false where there is no browser to ask.
+  virtual bool openInBrowser(const std::string& url) = 0;
 };
 
 // The platform this program was built for.
@@ -44,6 +48,10 @@ std::unique_ptr<Platform> makeSystemPlatform();
 // in UTF-8 on every platform (on Windows read from the wide command line,
 // so that any Unicode name arrives whole).
 std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+// Fills buffer from the operating system's random source, fit for secrets.
+// Returns false where the source cannot be read.
+bool secureRandomBytes(std::span<unsigned char> buffer);
 
 // Makes dir the working directory. Returns false with *reason set ("No such
 // file or directory") where it cannot.

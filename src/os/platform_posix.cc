@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/random.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
@@ -130,6 +131,13 @@ class PosixPlatform final : public Platform {
     if (isExecutableOnPath("xdg-open")) spawn("xdg-open", file_name, true);
   }
 
+  bool openInBrowser(const std::string& url) override {
+    reapStartedPrograms();
+    if (!isExecutableOnPath("xdg-open")) return false;
+    spawn("xdg-open", url.c_str(), false);
+    return true;
+  }
+
   // A windowed calculator is started, not waited for, as a console does.
   void startCalculator() override {
     reapStartedPrograms();
@@ -146,6 +154,17 @@ class PosixPlatform final : public Platform {
 }  // namespace
 
 std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
+
+bool secureRandomBytes(std::span<unsigned char> buffer) {
+  std::size_t filled = 0;
+  while (filled < buffer.size()) {
+    const ssize_t got = ::getrandom(buffer.data() + filled, buffer.size() - filled, 0);
+    if (got < 0 && errno == EINTR) continue;
+    if (got <= 0) return false;
+    filled += static_cast<std::size_t>(got);
+  }
+  return true;
+}
 
 std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);

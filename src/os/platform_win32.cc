@@ -7,6 +7,7 @@
 #include <io.h>
 #include <windows.h>
 // After windows.h, which it needs.
+#include <bcrypt.h>
 #include <shellapi.h>
 
 #include <cerrno>
@@ -52,11 +53,21 @@ class WindowsPlatform final : public Platform {
   void clearScreen() override { std::system("cls"); }
   void openFile(const char* file_name) override { std::system(file_name); }
   void startCalculator() override { std::system("calc.exe"); }
+  bool openInBrowser(const std::string& url) override {
+    const auto result = reinterpret_cast<INT_PTR>(ShellExecuteW(
+        nullptr, L"open", wideFromUtf8(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    return result > 32;
+  }
 };
 
 }  // namespace
 
 std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<WindowsPlatform>(); }
+
+bool secureRandomBytes(std::span<unsigned char> buffer) {
+  return BCryptGenRandom(nullptr, buffer.data(), static_cast<ULONG>(buffer.size()),
+                         BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
+}
 
 std::vector<std::string> commandLineArguments(int, char**) {
   int count = 0;

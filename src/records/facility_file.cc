@@ -34,7 +34,8 @@ std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCoun
 bool writeFacilityFile(FileSystem& files,
                        const std::array<std::string, kFacilityAnswerCount>& answers,
                        SaveFailure* failure) {
-  const FileReplacement save{std::string(kFacilityFileName), formatFacilityFile(answers)};
+  const FileReplacement save{.name = std::string(kFacilityFileName),
+                             .content = formatFacilityFile(answers)};
   return files.replaceFiles({&save, 1}, failure);
 }
 

@@ -18,7 +18,7 @@ std::string formatPopulationFile(const StateList& list, const FigureTable& table
 }
 
 FileReplacement populationFileReplacement(const StateList& list, const FigureTable& table) {
-  return {std::string(list.file_name), formatPopulationFile(list, table)};
+  return {.name = std::string(list.file_name), .content = formatPopulationFile(list, table)};
 }
 
 bool writePopulationFile(FileSystem& files, const StateList& list, const FigureTable& table,

@@ -27,6 +27,7 @@ TEST_F(ShellCommands, OptionNineClearsTheScreenThenShowsThreeCreditLines) {
     void clearScreen() override { calls.push_back("cls@" + std::to_string(out.str().size())); }
     void openFile(const char*) override {}
     void startCalculator() override {}
+    bool openInBrowser(const std::string&) override { return false; }
     const std::ostringstream& out;
     std::vector<std::string> calls;
   };

@@ -47,6 +47,7 @@ class SilentPlatform final : public Platform {
   void clearScreen() override {}
   void openFile(const char*) override {}
   void startCalculator() override {}
+  bool openInBrowser(const std::string&) override { return false; }
 };
 
 void require(bool holds, const char* what) {
