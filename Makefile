@@ -4,7 +4,7 @@
 # Both install the build tools they need first when they are missing.
 
 # What building census needs; the tests need the rest.
-RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev
+RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev libboost1.81-dev
 BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes \
   chromium tidy imagemagick poppler-utils
 VERSION := $(shell grep -m1 -o 'census VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)

@@ -11,6 +11,7 @@
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
+#include "web/server.h"
 
 namespace census {
 namespace {
@@ -28,10 +29,12 @@ constexpr std::string_view kHelpFooter =
 
 // The settings of every command; each reads only its own.
 struct CommandSettings {
-  std::string format = "csv";  // export
-  std::string output;          // export, report: "" for the default
-  std::string input;           // import
-  bool dry_run = false;        // import
+  std::string format = "csv";    // export
+  std::string output;            // export, report: "" for the default
+  std::string input;             // import
+  bool dry_run = false;          // import
+  int port = kDefaultServePort;  // serve
+  bool open_browser = false;     // serve
 };
 
 void noOptions(CLI::App&, CommandSettings&) {}
@@ -61,11 +64,23 @@ void importOptions(CLI::App& command, CommandSettings& settings) {
       ->required();
 }
 
+void serveOptions(CLI::App& command, CommandSettings& settings) {
+  command
+      .add_option("--port", settings.port,
+                  "Listen on port N of 127.0.0.1 (default " + std::to_string(kDefaultServePort) +
+                      "; 0 for any free one)")
+      ->type_name("N")
+      ->check(CLI::Range(0, 65535))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command.add_flag("--open", settings.open_browser, "Open the address in the desktop's browser");
+}
+
 struct Streams {
   std::istream& in;
   std::ostream& out;
   std::ostream& errors;
   FileSystem& files;
+  Platform& platform;
 };
 
 int usageError(std::ostream& errors, const std::string& problem) {
@@ -108,6 +123,11 @@ constexpr std::array kCommands = {
               }
               if (settings.output == "-") useBinaryStandardOutput();
               return runReport(s.files, settings.output, s.out, s.errors);
+            }},
+    Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
+            serveOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              return runServe(s.files, s.platform, settings.port, settings.open_browser, s.errors);
             }},
 };
 
@@ -191,7 +211,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     }
   }
   files.recoverSaves();
-  Streams streams{in, out, errors, files};
+  Streams streams{in, out, errors, files, platform};
   for (const auto& [sub, command] : commands) {
     if (sub->parsed()) return reportWriteError(command->run(settings, streams), out, errors);
   }

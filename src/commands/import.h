@@ -7,12 +7,11 @@
 // ignored, and so are rows whose fields are all empty.
 #pragma once
 
+#include <array>
 #include <istream>
+#include <optional>
 #include <ostream>
 #include <string>
-
-#include <array>
-#include <optional>
 #include <vector>
 
 #include "os/file_system.h"

@@ -442,6 +442,12 @@ std::string localTimeIso8601() {
 
 }  // namespace
 
+ReportOrigin reportOriginNow() {
+  std::error_code ignored;
+  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
+  return {std::string(directory.begin(), directory.end()), localTimeIso8601()};
+}
+
 CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ostream& out) {
   // Each file is read once: its tables and its findings come from that read.
   CheckSummary summary;
@@ -510,9 +516,7 @@ std::string sourceDateEpochProblem() {
 
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
               std::ostream& errors) {
-  std::error_code ignored;
-  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
-  const ReportOrigin origin{std::string(directory.begin(), directory.end()), localTimeIso8601()};
+  const ReportOrigin origin = reportOriginNow();
   std::ostringstream page;
   const bool to_out = output_file == "-";
   const CheckSummary summary = writeReport(files, origin, to_out ? out : page);

@@ -21,6 +21,10 @@ struct ReportOrigin {
   std::string made;       // local time, ISO 8601: "2026-12-10T09:30:00+01:00"
 };
 
+// The working directory, and the local time now or at SOURCE_DATE_EPOCH
+// where it is set.
+ReportOrigin reportOriginNow();
+
 // Writes the page for the data files of the working directory to out. Reads
 // each file as the listings do, holding one line at a time and, of the grid,
 // its first rows and the column summaries; so the page stays small however

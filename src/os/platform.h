@@ -53,6 +53,10 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // Returns false where the source cannot be read.
 bool secureRandomBytes(std::span<unsigned char> buffer);
 
+// Lets the process open as many files and connections as the system allows
+// it, not only the default soft limit; does nothing where there is none.
+void raiseOpenFileLimit();
+
 // Makes dir the working directory. Returns false with *reason set ("No such
 // file or directory") where it cannot.
 bool changeDirectory(const std::string& dir, std::string* reason);

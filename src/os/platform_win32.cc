@@ -69,6 +69,8 @@ bool secureRandomBytes(std::span<unsigned char> buffer) {
                          BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
 }
 
+void raiseOpenFileLimit() {}
+
 std::vector<std::string> commandLineArguments(int, char**) {
   int count = 0;
   wchar_t** wide = CommandLineToArgvW(GetCommandLineW(), &count);

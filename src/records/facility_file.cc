@@ -31,11 +31,15 @@ std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCoun
   return content;
 }
 
+FileReplacement facilityFileReplacement(
+    const std::array<std::string, kFacilityAnswerCount>& answers) {
+  return {.name = std::string(kFacilityFileName), .content = formatFacilityFile(answers)};
+}
+
 bool writeFacilityFile(FileSystem& files,
                        const std::array<std::string, kFacilityAnswerCount>& answers,
                        SaveFailure* failure) {
-  const FileReplacement save{.name = std::string(kFacilityFileName),
-                             .content = formatFacilityFile(answers)};
+  const FileReplacement save = facilityFileReplacement(answers);
   return files.replaceFiles({&save, 1}, failure);
 }
 

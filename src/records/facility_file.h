@@ -31,6 +31,11 @@ FacilityLine splitFacilityLine(std::string_view line);
 // The file content for six answers.
 std::string formatFacilityFile(const std::array<std::string, kFacilityAnswerCount>& answers);
 
+// The save of the facility file with six answers, for
+// FileSystem::replaceFiles.
+FileReplacement facilityFileReplacement(
+    const std::array<std::string, kFacilityAnswerCount>& answers);
+
 // Replaces the facility file with six answers. Returns false, with the old
 // file left whole and *failure set, when it cannot be saved.
 bool writeFacilityFile(FileSystem& files,

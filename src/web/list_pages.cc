@@ -1,0 +1,469 @@
+// The pages that enter and correct figures: the three lists and the
+// facility record, and the census grid beside them.
+#include <algorithm>
+#include <array>
+#include <string>
+
+#include "base/line_fields.h"
+#include "base/text.h"
+#include "records/census_grid_file.h"
+#include "records/facility_file.h"
+#include "web/page.h"
+#include "web/pages.h"
+
+namespace census {
+namespace {
+
+constexpr std::size_t kGridRowsPerPage = 100;
+constexpr int kMostVersionReads = 5;
+
+std::string number(std::int64_t value) { return std::to_string(value); }
+
+using FormFields = std::vector<std::pair<std::string, std::string>>;
+
+// Hands each line on to the form's reading and to the file's check.
+class ListFormReading final : public PopulationSink {
+ public:
+  ListFormReading(const StateList& list, ListOnDisk& disk, PopulationCheck& check)
+      : list_(list), disk_(disk), check_(check) {}
+
+  void onRecord(std::size_t line_number, const PopulationLine& line) override {
+    check_.onRecord(line_number, line);
+    ListOnDisk::Line spot{line_number, positionOfLabel(list_, line.label.word), line.columns, {}};
+    if (spot.position < list_.states.size() && !disk_.figures[spot.position]) {
+      disk_.figures[spot.position] = line.figures;
+    } else {
+      spot.position = list_.states.size();
+      spot.text = line.text;
+    }
+    disk_.lines.push_back(std::move(spot));
+  }
+  void onBlankLine(std::size_t line_number, std::string_view text) override {
+    check_.onBlankLine(line_number, text);
+  }
+
+ private:
+  const StateList& list_;
+  ListOnDisk& disk_;
+  PopulationCheck& check_;
+};
+
+std::string fieldId(std::size_t position, std::size_t figure) {
+  return "s" + number(static_cast<std::int64_t>(position + 1)) + "-" +
+         std::string(kFigureNames[figure]);
+}
+
+// A figure typed into a form: blanks around it are let go.
+struct TypedFigure {
+  std::string text;
+  std::optional<std::int32_t> value;
+  std::string problem;  // "" where it is a figure
+};
+
+TypedFigure readTypedFigure(std::string text) {
+  const std::size_t begin = text.find_first_not_of(" \t");
+  const std::size_t end = text.find_last_not_of(" \t");
+  const std::string word = begin == std::string::npos ? "" : text.substr(begin, end - begin + 1);
+  TypedFigure typed{std::move(text), parseWholeNumber(word), ""};
+  if (typed.value) return typed;
+  const std::size_t digits = word.find_first_not_of("+-") == 1 ? 1 : 0;
+  const bool only_digits = !word.empty() && word.size() > digits &&
+                           word.find_first_not_of("0123456789", digits) == std::string::npos;
+  if (word.empty()) {
+    typed.problem = "a figure is needed";
+  } else if (only_digits) {
+    typed.problem = "'" + word + "' lies outside the 32-bit range";
+  } else {
+    typed.problem = "'" + word + "' is not a whole number";
+  }
+  return typed;
+}
+
+// One state's four fields as the form shows them.
+struct RowFields {
+  std::array<std::string, kFigureCount> values;
+  std::array<std::string, kFigureCount> problems;
+  std::array<std::string, kFigureCount> now;  // in the file, where it differs (a conflict)
+};
+
+std::string figureInput(const StateEntry& state, std::size_t position, std::size_t figure,
+                        const RowFields& row) {
+  const std::string id = fieldId(position, figure);
+  const bool bad = !row.problems[figure].empty();
+  std::string cell = "<td class=\"n\"><input type=\"text\" inputmode=\"numeric\" data-kind=\"figure\"";
+  cell += " name=\"" + id + "\" id=\"" + id + "\" aria-label=\"" + html(state.iso_name) + " " +
+          std::string(kFigureNames[figure]) + "\" value=\"" + html(row.values[figure]) +
+          "\" aria-describedby=\"" + id + "-error\" aria-invalid=\"" + (bad ? "true" : "false") +
+          "\">";
+  cell += "<span class=\"error\" id=\"" + id + "-error\">" + html(row.problems[figure]) + "</span>";
+  if (!row.now[figure].empty()) {
+    cell += "<span class=\"warning\">now in the file: " + html(row.now[figure]) + "</span>";
+  }
+  return cell + "</td>";
+}
+
+std::string figureText(const std::optional<PopulationFigures>& figures, std::size_t figure) {
+  return figures ? number((*figures)[figure]) : "";
+}
+
+std::string findingList(const std::vector<Finding>& findings, std::string_view heading) {
+  if (findings.empty()) return "";
+  std::string text = "<h2>" + html(heading) + "</h2>\n<ul>\n";
+  for (const Finding& finding : findings) text += "<li>" + findingHtml(finding) + "</li>\n";
+  return text + "</ul>\n";
+}
+
+// The form of a list: rows filled with the given fields, carrying the
+// version they were filled from.
+std::string listForm(const StateList& list, const std::string& version,
+                     const std::array<RowFields, kMostStatesInAList>& rows) {
+  std::string form = "<form method=\"post\" action=\"/lists/" + number(list.number) +
+                     "\" novalidate>\n<input type=\"hidden\" name=\"version\" value=\"" +
+                     html(version) +
+                     "\">\n<table>\n<thead><tr><th>State</th><th>Label</th><th "
+                     "class=\"n\">Total</th><th class=\"n\">Male</th><th "
+                     "class=\"n\">Female</th><th class=\"n\">Youth</th></tr></thead>\n<tbody>\n";
+  for (std::size_t p = 0; p < list.states.size(); ++p) {
+    const StateEntry& state = list.states[p];
+    form += "<tr id=\"state-" + number(static_cast<std::int64_t>(p + 1)) + "\"><th scope=\"row\">" +
+            html(state.iso_name) + "</th><td><code>" + html(state.file_label) + "</code></td>";
+    for (std::size_t f = 0; f < kFigureCount; ++f) form += figureInput(state, p, f, rows[p]);
+    form += "</tr>\n";
+  }
+  return form + "</tbody>\n</table>\n<button type=\"submit\">Save</button>\n</form>\n";
+}
+
+std::string strayLines(const StateList& list, const ListOnDisk& disk) {
+  std::string text;
+  for (const ListOnDisk::Line& line : disk.lines) {
+    if (line.position < list.states.size()) continue;
+    text += "<li id=\"line-" + number(static_cast<std::int64_t>(line.number)) + "\">line " +
+            number(static_cast<std::int64_t>(line.number)) + ": <code>" +
+            fileHtml(utf8Cut(line.text, 120)) + "</code></li>\n";
+  }
+  if (text.empty()) return "";
+  return "<p class=\"problem\">These lines of <code>" + std::string(list.file_name) +
+         "</code> fill no state of the list (another list's label, or a state given twice); "
+         "a save writes the file anew in list order, without them.</p>\n<ul>\n" +
+         text + "</ul>\n";
+}
+
+std::string fileStatusHtml(std::string_view file_name, const FileState& state) {
+  const std::string name = "<code>" + std::string(file_name) + "</code>";
+  switch (state.status) {
+    case FileStatus::kSaved:
+      return "<p>From " + name + ".</p>\n";
+    case FileStatus::kNotSavedYet:
+      return "<p>" + name + " is not saved yet: the first save makes it.</p>\n";
+    case FileStatus::kUnreadable:
+      break;
+  }
+  return "<p class=\"problem\">" + name + " cannot be read: " + html(state.reason) +
+         ". Nothing can be saved over it until it can.</p>\n";
+}
+
+const StateList* listOf(int list_number) {
+  return list_number >= 1 && list_number <= static_cast<int>(kStateListCount)
+             ? &stateList(list_number)
+             : nullptr;
+}
+
+std::string listTitle(const StateList& list) {
+  return "List " + number(list.number) + ": " + std::string(list.file_name);
+}
+
+HttpAnswer listAnswer(int status, const StateList& list, const ListOnDisk& disk,
+                      const std::string& version, const std::string& notice,
+                      const std::array<RowFields, kMostStatesInAList>& rows) {
+  std::string body = notice + fileStatusHtml(list.file_name, disk.state);
+  body += strayLines(list, disk);
+  body += listForm(list, version, rows);
+  body += findingList(disk.findings, "What census check finds in this file");
+  return pageAnswer(status, listTitle(list), body);
+}
+
+std::array<RowFields, kMostStatesInAList> rowsFromDisk(const StateList& list,
+                                                       const ListOnDisk& disk) {
+  std::array<RowFields, kMostStatesInAList> rows;
+  for (std::size_t p = 0; p < list.states.size(); ++p) {
+    for (std::size_t f = 0; f < kFigureCount; ++f) {
+      rows[p].values[f] = figureText(disk.figures[p], f);
+    }
+  }
+  return rows;
+}
+
+HttpAnswer notFound() {
+  return pageAnswer(404, "No such page", "<p>There is no such page. <a href=\"/\">The files</a> "
+                                         "lead to every page.</p>\n");
+}
+
+std::string facilityFieldId(std::size_t i) { return "a" + number(static_cast<std::int64_t>(i + 1)); }
+
+std::string answerProblem(std::string_view answer) {
+  if (answer.empty()) return "an answer needs one word";
+  const bool blank_or_control = std::any_of(answer.begin(), answer.end(), [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte <= 0x20 || byte == 0x7F;
+  });
+  if (blank_or_control) return "one word only: the file keeps one word per answer";
+  return "";
+}
+
+struct FacilityOnDisk {
+  FileState state;
+  std::string version;
+  std::array<std::string, kFacilityAnswerCount> answers;
+};
+
+class FacilityFormReading final : public FacilitySink {
+ public:
+  explicit FacilityFormReading(FacilityOnDisk& disk) : disk_(disk) {}
+  void onLine(std::size_t number, std::string_view text) override {
+    if (number <= kFacilityAnswerCount) {
+      disk_.answers[number - 1] = std::string(splitFacilityLine(text).answer);
+    }
+  }
+
+ private:
+  FacilityOnDisk& disk_;
+};
+
+// Reads a file and its version, so that the version names what was read:
+// read again where the file changed in between.
+template <typename Read>
+void readAtOneVersion(FileSystem& files, const std::string& name, std::string* version,
+                      Read read) {
+  for (int attempt = 0; attempt < kMostVersionReads; ++attempt) {
+    std::string before;
+    std::string after;
+    std::string reason;
+    if (!fileVersion(files, name, &before, &reason)) before.clear();
+    read();
+    if (!fileVersion(files, name, &after, &reason)) after.clear();
+    *version = after;
+    if (before == after) return;
+  }
+}
+
+FacilityOnDisk readFacilityOnDisk(FileSystem& files) {
+  FacilityOnDisk disk;
+  readAtOneVersion(files, std::string(kFacilityFileName), &disk.version, [&] {
+    disk.answers = {};
+    FacilityFormReading reading(disk);
+    disk.state = readFacilityFile(files, reading);
+  });
+  return disk;
+}
+
+HttpAnswer facilityAnswer(int status, const FacilityOnDisk& disk, const std::string& version,
+                          const std::string& notice,
+                          const std::array<std::string, kFacilityAnswerCount>& values,
+                          const std::array<std::string, kFacilityAnswerCount>& problems) {
+  std::string body = notice + fileStatusHtml(kFacilityFileName, disk.state);
+  body += "<form method=\"post\" action=\"/facility\" novalidate>\n<input type=\"hidden\" "
+          "name=\"version\" value=\"" +
+          html(version) + "\">\n<table>\n<tbody>\n";
+  for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
+    const std::string id = facilityFieldId(i);
+    std::string_view caption = kFacilityCaptions[i];
+    caption.remove_prefix(std::string_view("----> ").size());
+    caption.remove_suffix(std::string_view(" :: ").size());
+    body += "<tr id=\"answer-" + number(static_cast<std::int64_t>(i + 1)) + "\"><th scope=\"row\"><label for=\"" + id +
+            "\">" + html(caption) + "</label></th><td><input type=\"text\" class=\"word\" "
+            "data-kind=\"word\" name=\"" + id + "\" id=\"" + id + "\" value=\"" + html(values[i]) +
+            "\" aria-describedby=\"" + id + "-error\" aria-invalid=\"" +
+            (problems[i].empty() ? "false" : "true") + "\"><span class=\"error\" id=\"" + id +
+            "-error\">" + html(problems[i]) + "</span></td></tr>\n";
+  }
+  body += "</tbody>\n</table>\n<button type=\"submit\">Save</button>\n</form>\n";
+  return pageAnswer(status, "Facility record: " + std::string(kFacilityFileName), body);
+}
+
+const std::string kSavedNotice = "<p class=\"notice\" role=\"status\">Saved.</p>\n";
+
+std::string conflictNotice(std::string_view file_name) {
+  return "<p class=\"problem\" role=\"alert\"><code>" + std::string(file_name) +
+         "</code> was changed since this form was filled (in another tab, by the dialogue or "
+         "by an import), so nothing was saved. What you typed is kept below, with what the file "
+         "now holds beside it where that differs; Save again to put yours in its place.</p>\n";
+}
+
+std::string saveFailureNotice(const SaveFailure& failure) {
+  return "<p class=\"problem\" role=\"alert\">Nothing was saved: <code>" + fileHtml(failure.name) +
+         "</code> cannot be saved: " + html(failure.reason) + ".</p>\n";
+}
+
+bool queryHas(const HttpRequest& request, std::string_view name) {
+  return formField(decodeFormFields(request.query()), name).has_value();
+}
+
+}  // namespace
+
+ListOnDisk readListOnDisk(FileSystem& files, const StateList& list) {
+  ListOnDisk disk;
+  readAtOneVersion(files, std::string(list.file_name), &disk.version, [&] {
+    disk = ListOnDisk{};
+    CheckSummary summary;
+    const FindingHandler keep = [&](const Finding& finding) { disk.findings.push_back(finding); };
+    PopulationCheck check(list, summary, keep);
+    ListFormReading reading(list, disk, check);
+    disk.state = readPopulationFile(files, list, reading);
+    check.finish(disk.state);
+  });
+  return disk;
+}
+
+HttpAnswer listPage(FileSystem& files, int list_number, const HttpRequest& request) {
+  const StateList* list = listOf(list_number);
+  if (list == nullptr) return notFound();
+  const ListOnDisk disk = readListOnDisk(files, *list);
+  return listAnswer(200, *list, disk, disk.version, queryHas(request, "saved") ? kSavedNotice : "",
+                    rowsFromDisk(*list, disk));
+}
+
+HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& request) {
+  const StateList* list = listOf(list_number);
+  if (list == nullptr) return notFound();
+  const FormFields fields = decodeFormFields(request.body);
+  const std::string version = formField(fields, "version").value_or("");
+  std::array<RowFields, kMostStatesInAList> rows;
+  FigureTable table{};
+  bool all_figures = true;
+  for (std::size_t p = 0; p < list->states.size(); ++p) {
+    for (std::size_t f = 0; f < kFigureCount; ++f) {
+      TypedFigure typed = readTypedFigure(formField(fields, fieldId(p, f)).value_or(""));
+      rows[p].values[f] = typed.text;
+      rows[p].problems[f] = typed.problem;
+      table[p][f] = typed.value.value_or(0);
+      all_figures = all_figures && typed.value.has_value();
+    }
+  }
+  if (!all_figures) {
+    const ListOnDisk disk = readListOnDisk(files, *list);
+    return listAnswer(422, *list, disk, version,
+                      "<p class=\"problem\" role=\"alert\">Nothing was saved: the figures marked "
+                      "below are not whole numbers within 32 bits.</p>\n",
+                      rows);
+  }
+  FileReplacement save = populationFileReplacement(*list, table);
+  save.expected_version = version.empty() ? std::string(kAbsentVersion) : version;
+  SaveFailure failure;
+  if (files.replaceFiles({&save, 1}, &failure)) {
+    HttpAnswer answer;
+    answer.status = 303;
+    answer.headers.emplace_back("Location", "/lists/" + number(list->number) + "?saved");
+    return answer;
+  }
+  const ListOnDisk disk = readListOnDisk(files, *list);
+  if (!failure.changed) {
+    return listAnswer(500, *list, disk, version, saveFailureNotice(failure), rows);
+  }
+  for (std::size_t p = 0; p < list->states.size(); ++p) {
+    for (std::size_t f = 0; f < kFigureCount; ++f) {
+      const std::string now = figureText(disk.figures[p], f);
+      if (now != figureText(table[p], f)) rows[p].now[f] = now.empty() ? "nothing" : now;
+    }
+  }
+  return listAnswer(409, *list, disk, disk.version, conflictNotice(list->file_name), rows);
+}
+
+HttpAnswer facilityPage(FileSystem& files, const HttpRequest& request) {
+  const FacilityOnDisk disk = readFacilityOnDisk(files);
+  return facilityAnswer(200, disk, disk.version,
+                        queryHas(request, "saved") ? kSavedNotice : "", disk.answers, {});
+}
+
+HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request) {
+  const FormFields fields = decodeFormFields(request.body);
+  const std::string version = formField(fields, "version").value_or("");
+  std::array<std::string, kFacilityAnswerCount> answers;
+  std::array<std::string, kFacilityAnswerCount> problems;
+  bool all_words = true;
+  for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
+    answers[i] = formField(fields, facilityFieldId(i)).value_or("");
+    problems[i] = answerProblem(answers[i]);
+    all_words = all_words && problems[i].empty();
+  }
+  if (!all_words) {
+    return facilityAnswer(422, readFacilityOnDisk(files), version,
+                          "<p class=\"problem\" role=\"alert\">Nothing was saved: each answer is "
+                          "one word, as the file keeps it.</p>\n",
+                          answers, problems);
+  }
+  FileReplacement save = facilityFileReplacement(answers);
+  save.expected_version = version.empty() ? std::string(kAbsentVersion) : version;
+  SaveFailure failure;
+  if (files.replaceFiles({&save, 1}, &failure)) {
+    HttpAnswer answer;
+    answer.status = 303;
+    answer.headers.emplace_back("Location", "/facility?saved");
+    return answer;
+  }
+  const FacilityOnDisk disk = readFacilityOnDisk(files);
+  if (!failure.changed) {
+    return facilityAnswer(500, disk, version, saveFailureNotice(failure), answers, problems);
+  }
+  for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
+    if (disk.answers[i] != answers[i]) problems[i] = "now in the file: " + disk.answers[i];
+  }
+  return facilityAnswer(409, disk, disk.version, conflictNotice(kFacilityFileName), answers,
+                        problems);
+}
+
+namespace {
+
+class GridPageReading final : public CensusGridSink {
+ public:
+  GridPageReading(std::size_t first, std::string& rows) : first_(first), rows_(rows) {}
+  void onRow(std::size_t number, std::string_view, const CensusGridRow& row,
+             const IntegerReading&) override {
+    count_ = number;
+    if (number < first_ || number >= first_ + kGridRowsPerPage) return;
+    rows_ += "<tr id=\"row-" + std::to_string(number) + "\"><th scope=\"row\">" +
+             std::to_string(number) + "</th>";
+    for (const std::int32_t value : row) rows_ += "<td class=\"n\">" + std::to_string(value) + "</td>";
+    rows_ += "</tr>\n";
+  }
+  std::size_t count() const { return count_; }
+
+ private:
+  std::size_t first_;
+  std::string& rows_;
+  std::size_t count_ = 0;
+};
+
+}  // namespace
+
+HttpAnswer gridPage(FileSystem& files, const HttpRequest& request) {
+  const std::string page_text = formField(decodeFormFields(request.query()), "page").value_or("1");
+  const std::optional<std::int32_t> page = parseWholeNumber(page_text);
+  if (!page || *page < 1) return notFound();
+  const std::size_t first = (static_cast<std::size_t>(*page) - 1) * kGridRowsPerPage + 1;
+  std::string rows;
+  GridPageReading reading(first, rows);
+  const FileState state = readCensusGridFile(files, reading);
+  std::string body = fileStatusHtml(kCensusGridFileName, state);
+  body += "<p>The census grid is prepared outside census and only shown here: line by line, one "
+          "value for each state of list 1.</p>\n";
+  const std::size_t pages = std::max<std::size_t>(1, (reading.count() + kGridRowsPerPage - 1) /
+                                                         kGridRowsPerPage);
+  if (static_cast<std::size_t>(*page) > pages) return notFound();
+  std::string links = "<p>Rows " + number(static_cast<std::int64_t>(std::min(first, reading.count()))) +
+                      " to " +
+                      number(static_cast<std::int64_t>(std::min(first + kGridRowsPerPage - 1, reading.count()))) +
+                      " of " + number(static_cast<std::int64_t>(reading.count())) + ".";
+  if (*page > 1) links += " <a href=\"/grid?page=" + number(*page - 1) + "\">Previous page</a>";
+  if (static_cast<std::size_t>(*page) < pages) {
+    links += " <a href=\"/grid?page=" + number(*page + 1) + "\">Next page</a>";
+  }
+  links += "</p>\n";
+  body += links + "<table class=\"grid\">\n<thead><tr><th>Line</th>";
+  for (const StateEntry& state : stateList(1).states) {
+    body += "<th class=\"n\" scope=\"col\">" + html(state.name) + "</th>";
+  }
+  body += "</tr></thead>\n<tbody>\n" + rows + "</tbody>\n</table>\n" + links;
+  return pageAnswer(200, "Census grid: " + std::string(kCensusGridFileName), body);
+}
+
+}  // namespace census

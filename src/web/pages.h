@@ -1,0 +1,76 @@
+// The pages of the site, one function each, after the access rules have let
+// the request in. Each reads the data files it shows through records/ and
+// saves through the one writer.
+#pragma once
+
+#include "os/file_system.h"
+#include "web/http_message.h"
+
+namespace census {
+
+// "/": the five files, their status and how many findings each has.
+HttpAnswer filesPage(FileSystem& files);
+
+// "/lists/N": a form of the list's figures; POST saves it.
+HttpAnswer listPage(FileSystem& files, int list_number, const HttpRequest& request);
+HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& request);
+
+// "/facility": the six answers; POST saves them.
+HttpAnswer facilityPage(FileSystem& files, const HttpRequest& request);
+HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request);
+
+// "/grid?page=N": the census grid, 100 rows a page.
+HttpAnswer gridPage(FileSystem& files, const HttpRequest& request);
+
+// "/check": every finding of `census check`, each linked to where it is.
+HttpAnswer checkPage(FileSystem& files);
+
+// "/report": the page `census report` writes.
+HttpAnswer reportPage(FileSystem& files);
+
+// "/export.csv", "/export.json": what `census export` writes.
+HttpAnswer exportDownload(FileSystem& files, bool json);
+
+// "/import": the upload form; POST "/import" previews a CSV file, POST
+// "/import/apply" saves it.
+HttpAnswer importPage();
+HttpAnswer previewImport(FileSystem& files, const HttpRequest& request);
+HttpAnswer applyImport(FileSystem& files, const HttpRequest& request);
+
+}  // namespace census
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "commands/check.h"
+#include "records/population_file.h"
+#include "records/state_lists.h"
+
+namespace census {
+
+// A list's population file as the form shows it: each state's figures from
+// the line that bears its label, and its check's findings, from one read.
+struct ListOnDisk {
+  struct Line {
+    std::size_t number = 0;
+    std::size_t position = 0;  // of the state it fills; the list's size for none
+    std::array<std::size_t, kFigureCount> columns{};  // 0-based, of each figure
+    std::string text;                                 // of a line that fills none
+  };
+  FileState state;
+  std::string version;  // of the content read; "" where it cannot be read
+  std::array<std::optional<PopulationFigures>, kMostStatesInAList> figures;
+  std::vector<Line> lines;
+  std::vector<Finding> findings;
+};
+ListOnDisk readListOnDisk(FileSystem& files, const StateList& list);
+
+// Where on the site a finding is shown: "/lists/1#s3-male", "/grid?page=2#row-150".
+std::string findingLink(const Finding& finding, const std::array<ListOnDisk, kStateListCount>& lists);
+
+// The HTML of a finding line, as `census check` words it.
+std::string findingHtml(const Finding& finding);
+
+}  // namespace census

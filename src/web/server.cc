@@ -1,0 +1,406 @@
+#include "web/server.h"
+
+#include <boost/asio.hpp>
+#include <boost/beast/core.hpp>
+#include <boost/beast/http.hpp>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+#include <filesystem>
+#include <optional>
+#include <set>
+#include <sstream>
+
+#include "base/exit_status.h"
+#include "base/text.h"
+#include "web/exclusive_listen.h"
+#include "web/page.h"
+
+namespace census {
+namespace {
+
+namespace beast = boost::beast;
+namespace http = beast::http;
+namespace net = boost::asio;
+using tcp = net::ip::tcp;
+using Clock = std::chrono::steady_clock;
+using Parser = http::request_parser<http::string_body>;
+using Response = http::response<http::string_body>;
+
+constexpr auto kRequestTime = std::chrono::seconds(5);
+constexpr auto kIdleTime = std::chrono::seconds(2);
+constexpr auto kStopTime = std::chrono::seconds(2);
+
+void prepareParser(Parser& parser) {
+  parser.header_limit(static_cast<std::uint32_t>(kMostHeaderBytes));
+  // Raised per path once the header is read.
+  parser.body_limit(0);
+}
+
+BodyFraming framingOf(const Parser& parser) {
+  const http::request_header<>& header = parser.get().base();
+  BodyFraming framing;
+  framing.has_content_length = header.find(http::field::content_length) != header.end();
+  framing.content_length =
+      static_cast<std::size_t>(parser.content_length().value_or(0) & 0x7FFFFFFFFFFFFFFF);
+  framing.has_transfer_encoding = header.find(http::field::transfer_encoding) != header.end();
+  framing.has_content_encoding = header.find(http::field::content_encoding) != header.end();
+  return framing;
+}
+
+std::string lowered(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return lower;
+}
+
+HttpRequest requestOf(Parser& parser) {
+  http::request<http::string_body> message = parser.release();
+  HttpRequest request;
+  request.method = std::string(message.method_string());
+  request.target = std::string(message.target());
+  for (const auto& field : message) {
+    request.headers.emplace_back(lowered(field.name_string()), std::string(field.value()));
+  }
+  request.body = std::move(message.body());
+  return request;
+}
+
+Response responseOf(HttpAnswer answer, bool keep_alive, bool head) {
+  Response response{static_cast<http::status>(answer.status), 11};
+  response.set(http::field::content_type, answer.content_type);
+  for (const auto& [name, value] : answer.headers) response.insert(name, value);
+  response.keep_alive(keep_alive);
+  response.content_length(answer.body.size());
+  if (!head) response.body() = std::move(answer.body);
+  return response;
+}
+
+// An answer of the carrier's own, before the site has seen the request.
+HttpAnswer carrierAnswer(int status, std::string_view title, std::string_view text) {
+  HttpAnswer answer = pageAnswer(status, title, "<p>" + std::string(text) + "</p>\n");
+  addSecurityHeaders(answer, false);
+  answer.close = true;
+  return answer;
+}
+
+HttpAnswer badRequest() {
+  return carrierAnswer(400, "Bad request", "The request could not be read as HTTP/1.1.");
+}
+
+HttpAnswer headerTooLarge() {
+  return carrierAnswer(431, "Header too large", "A request's header is at most 16 KiB.");
+}
+
+// "2026-12-10T09:30:00Z GET /lists/1 200 5234 0.4ms"
+std::string logLine(std::string_view method, std::string_view path, int status,
+                    std::size_t bytes, Clock::time_point started) {
+  const std::tm utc = utcTime(std::time(nullptr));
+  char time[32];
+  std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  const double ms =
+      std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  char elapsed[32];
+  std::snprintf(elapsed, sizeof elapsed, "%.1fms", ms);
+  return std::string(time) + " " + safeForScreen(utf8Cut(method, 16)) + " " +
+         safeForScreen(utf8Cut(path, 200)) + " " + std::to_string(status) + " " +
+         std::to_string(bytes) + " " + elapsed + "\n";
+}
+
+class Server;
+
+class Session : public std::enable_shared_from_this<Session> {
+ public:
+  Session(tcp::socket socket, Server& server);
+  ~Session();
+  void start() { readHeader(); }
+  // Closes the connection where it waits for a request.
+  void closeIfIdle() {
+    if (!busy_) stream_.socket().close();
+  }
+
+ private:
+  void readHeader();
+  void onHeader(beast::error_code error);
+  void onBody(beast::error_code error);
+  void answer(HttpAnswer answer, bool keep_alive, bool head);
+  void onWritten(beast::error_code error, bool keep_alive);
+
+  beast::tcp_stream stream_;
+  beast::flat_buffer buffer_;
+  std::optional<Parser> parser_;
+  Response response_;
+  Server& server_;
+  bool first_ = true;
+  bool busy_ = false;
+  Clock::time_point started_;
+  std::string method_;
+  std::string path_;
+};
+
+class Server final : public HttpServer {
+ public:
+  Server(Site& site, std::ostream& log) : site_(site), log_(log), acceptor_(io_), signals_(io_), deadline_(io_) {}
+
+  bool open(int port, std::string* reason) {
+    const tcp::endpoint endpoint(net::ip::address_v4::loopback(), static_cast<unsigned short>(port));
+    beast::error_code error;
+    acceptor_.open(endpoint.protocol(), error);
+    if (!error) prepareExclusiveListen(acceptor_, error);
+    if (!error) acceptor_.bind(endpoint, error);
+    if (!error) acceptor_.listen(net::socket_base::max_listen_connections, error);
+    if (error) {
+      *reason = error.message();
+      return false;
+    }
+    port_ = acceptor_.local_endpoint().port();
+    return true;
+  }
+
+  int port() const override { return port_; }
+
+  void run() override {
+    signals_.add(SIGINT);
+    signals_.add(SIGTERM);
+    signals_.async_wait([this](beast::error_code error, int) {
+      if (!error) beginStop();
+    });
+    accept();
+    io_.run();
+  }
+
+  void stop() override {
+    net::post(io_, [this] { beginStop(); });
+  }
+
+  Site& site() { return site_; }
+  bool stopping() const { return stopping_; }
+  void log(const std::string& line) { log_ << line << std::flush; }
+  void add(Session* session) { sessions_.insert(session); }
+  void remove(Session* session) {
+    sessions_.erase(session);
+    if (stopping_ && sessions_.empty()) deadline_.cancel();
+  }
+
+ private:
+  void accept() {
+    acceptor_.async_accept(io_, [this](beast::error_code error, tcp::socket socket) {
+      if (stopping_) return;
+      if (!error) {
+        std::make_shared<Session>(std::move(socket), *this)->start();
+        accept();
+        return;
+      }
+      // Out of descriptors, say: try again in a while rather than spin.
+      deadline_.expires_after(std::chrono::milliseconds(100));
+      deadline_.async_wait([this](beast::error_code) {
+        if (!stopping_) accept();
+      });
+    });
+  }
+
+  void beginStop() {
+    if (stopping_) return;
+    stopping_ = true;
+    beast::error_code ignored;
+    acceptor_.close(ignored);
+    signals_.cancel(ignored);
+    // Closing one may end it, and take it out of the set.
+    const std::set<Session*> sessions = sessions_;
+    for (Session* session : sessions) session->closeIfIdle();
+    if (sessions_.empty()) return;
+    deadline_.expires_after(kStopTime);
+    deadline_.async_wait([this](beast::error_code error) {
+      if (!error) io_.stop();
+    });
+  }
+
+  Site& site_;
+  std::ostream& log_;
+  net::io_context io_{1};
+  tcp::acceptor acceptor_;
+  net::signal_set signals_;
+  net::steady_timer deadline_;
+  std::set<Session*> sessions_;
+  int port_ = 0;
+  bool stopping_ = false;
+};
+
+Session::Session(tcp::socket socket, Server& server)
+    : stream_(std::move(socket)), server_(server) {
+  server_.add(this);
+}
+
+Session::~Session() { server_.remove(this); }
+
+void Session::readHeader() {
+  if (server_.stopping()) {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_both, ignored);
+    return;
+  }
+  busy_ = false;
+  parser_.emplace();
+  prepareParser(*parser_);
+  stream_.expires_after(first_ ? kRequestTime : kIdleTime);
+  http::async_read_header(stream_, buffer_, *parser_,
+                          [self = shared_from_this()](beast::error_code error, std::size_t) {
+                            self->onHeader(error);
+                          });
+}
+
+void Session::onHeader(beast::error_code error) {
+  busy_ = true;
+  started_ = Clock::now();
+  if (error == http::error::header_limit) return answer(headerTooLarge(), false, false);
+  if (error == http::error::end_of_stream) return;
+  // Beast's own category holds the faults of a request's text; any other
+  // error is a connection closed, timed out or stopped, with no one to answer.
+  if (error && error.category() == beast::error_code(http::error::bad_method).category()) {
+    return answer(badRequest(), false, false);
+  }
+  if (error) return;
+  const http::request_header<>& header = parser_->get().base();
+  method_ = std::string(header.method_string());
+  const std::string_view target = header.target();
+  path_ = std::string(target.substr(0, target.find('?')));
+  if (auto refused = framingRefusal(method_, path_, framingOf(*parser_))) {
+    addSecurityHeaders(*refused, false);
+    refused->close = true;
+    return answer(std::move(*refused), false, false);
+  }
+  parser_->body_limit(mostBodyBytes(path_));
+  stream_.expires_after(kRequestTime);
+  http::async_read(stream_, buffer_, *parser_,
+                   [self = shared_from_this()](beast::error_code error, std::size_t) {
+                     self->onBody(error);
+                   });
+}
+
+void Session::onBody(beast::error_code error) {
+  if (error == http::error::body_limit) {
+    HttpAnswer refused = *framingRefusal(method_, path_, {true, mostBodyBytes(path_) + 1});
+    addSecurityHeaders(refused, false);
+    return answer(std::move(refused), false, false);
+  }
+  if (error) return;
+  const bool keep_alive = parser_->get().keep_alive();
+  const HttpRequest request = requestOf(*parser_);
+  HttpAnswer site_answer = server_.site().answer(request);
+  const bool keep = keep_alive && !site_answer.close && !server_.stopping();
+  answer(std::move(site_answer), keep, method_ == "HEAD");
+}
+
+void Session::answer(HttpAnswer answer, bool keep_alive, bool head) {
+  const int status = answer.status;
+  const std::size_t bytes = answer.body.size();
+  response_ = responseOf(std::move(answer), keep_alive, head);
+  server_.log(logLine(method_.empty() ? "-" : method_, path_.empty() ? "-" : path_, status, bytes,
+                      started_));
+  stream_.expires_after(kRequestTime);
+  http::async_write(stream_, response_,
+                    [self = shared_from_this(), keep_alive](beast::error_code error, std::size_t) {
+                      self->onWritten(error, keep_alive);
+                    });
+}
+
+void Session::onWritten(beast::error_code error, bool keep_alive) {
+  if (error) return;
+  if (!keep_alive) {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    return;
+  }
+  first_ = false;
+  method_.clear();
+  path_.clear();
+  readHeader();
+}
+
+}  // namespace
+
+std::unique_ptr<HttpServer> HttpServer::listen(Site& site, int port, std::ostream& log,
+                                               std::string* reason) {
+  auto server = std::make_unique<Server>(site, log);
+  if (!server->open(port, reason)) return nullptr;
+  return server;
+}
+
+std::string exchangeOnce(Site& site, std::string_view request_bytes) {
+  Parser parser;
+  prepareParser(parser);
+  beast::error_code error;
+  std::size_t used = parser.put(net::buffer(request_bytes.data(), request_bytes.size()), error);
+  HttpAnswer answer;
+  bool head = false;
+  if (error == http::error::header_limit) {
+    answer = headerTooLarge();
+  } else if (error || !parser.is_header_done()) {
+    answer = badRequest();
+  } else {
+    const http::request_header<>& header = parser.get().base();
+    const std::string method(header.method_string());
+    const std::string_view target = header.target();
+    const std::string path(target.substr(0, target.find('?')));
+    head = method == "HEAD";
+    if (auto refused = framingRefusal(method, path, framingOf(parser))) {
+      answer = std::move(*refused);
+      addSecurityHeaders(answer, false);
+      answer.close = true;
+    } else {
+      parser.body_limit(mostBodyBytes(path));
+      while (!error && !parser.is_done() && used < request_bytes.size()) {
+        used += parser.put(net::buffer(request_bytes.data() + used, request_bytes.size() - used),
+                           error);
+      }
+      if (error == http::error::body_limit) {
+        answer = *framingRefusal(method, path, {true, mostBodyBytes(path) + 1});
+        addSecurityHeaders(answer, false);
+        answer.close = true;
+      } else if (error || !parser.is_done()) {
+        answer = badRequest();
+      } else {
+        answer = site.answer(requestOf(parser));
+      }
+    }
+  }
+  std::ostringstream bytes;
+  bytes << responseOf(std::move(answer), false, head);
+  return std::move(bytes).str();
+}
+
+int runServe(FileSystem& files, Platform& platform, int port, bool open_browser,
+             std::ostream& errors) {
+  const std::optional<AccessKeys> placeholder = makeAccessKeys(port);
+  if (!placeholder) {
+    errors << "census: cannot read the system's random source for a token\n";
+    return kExitUsage;
+  }
+  raiseOpenFileLimit();
+  Site site(files, *placeholder);
+  std::string reason;
+  std::unique_ptr<HttpServer> server = HttpServer::listen(site, port, errors, &reason);
+  if (!server) {
+    errors << "census: cannot listen on 127.0.0.1:" << port << ": " << reason << "\n";
+    return kExitUsage;
+  }
+  // The keys name the port that was had, which port 0 leaves to the system.
+  AccessKeys keys = *placeholder;
+  keys.port = server->port();
+  keys.cookie_name = "census-" + std::to_string(keys.port);
+  site.setKeys(keys);
+  std::error_code ignored;
+  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
+  errors << "census: serving " << safeForScreen(std::string(directory.begin(), directory.end()))
+         << " at " << entryAddress(keys) << "\n"
+         << "census: press Ctrl-C to stop\n"
+         << std::flush;
+  if (open_browser && !platform.openInBrowser(entryAddress(keys))) {
+    errors << "census: no browser to open; open the address above in one\n" << std::flush;
+  }
+  server->run();
+  errors << "census: stopped\n" << std::flush;
+  return kExitSuccess;
+}
+
+}  // namespace census

@@ -1,0 +1,37 @@
+// The site `census serve` offers: pages that show the five data files and
+// forms that enter and correct them, in the same files and formats as the
+// dialogue. Every request first passes the access rules (web/access.h);
+// every answer carries the security headers. A GET never changes a file.
+// A save goes through the one writer, all or nothing, and only while the
+// file is still the version its form was filled from: otherwise nothing is
+// saved and the answer is 409, with what was typed beside what the file
+// now holds.
+#pragma once
+
+#include <utility>
+
+#include "os/file_system.h"
+#include "web/access.h"
+#include "web/http_message.h"
+
+namespace census {
+
+class Site {
+ public:
+  // files must outlive the site.
+  Site(FileSystem& files, AccessKeys keys) : files_(files), keys_(std::move(keys)) {}
+
+  // The answer to a request whose body has been read whole. HEAD is
+  // answered as GET; the carrier leaves out the body.
+  HttpAnswer answer(const HttpRequest& request);
+
+  const AccessKeys& keys() const { return keys_; }
+  // For a server that learns its port only once it listens.
+  void setKeys(AccessKeys keys) { keys_ = std::move(keys); }
+
+ private:
+  FileSystem& files_;
+  AccessKeys keys_;
+};
+
+}  // namespace census
