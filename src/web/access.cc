@@ -45,7 +45,8 @@ std::optional<std::string_view> cookieValue(std::string_view header, std::string
   while (!header.empty()) {
     const std::size_t semicolon = header.find(';');
     std::string_view pair = header.substr(0, semicolon);
-    header = semicolon == std::string_view::npos ? std::string_view() : header.substr(semicolon + 1);
+    header =
+        semicolon == std::string_view::npos ? std::string_view() : header.substr(semicolon + 1);
     while (pair.starts_with(' ')) pair.remove_prefix(1);
     const std::size_t equals = pair.find('=');
     if (equals != std::string_view::npos && pair.substr(0, equals) == name) {
@@ -142,8 +143,8 @@ std::optional<HttpAnswer> accessRefusal(const HttpRequest& request, const Access
     const std::string_view path = request.path();
     const bool own_path = path.starts_with('/') && !path.starts_with("//");
     answer.headers.emplace_back("Location", own_path ? std::string(path) : "/");
-    answer.headers.emplace_back(
-        "Set-Cookie", keys.cookie_name + "=" + keys.cookie_value + "; Path=/; HttpOnly; SameSite=Strict");
+    answer.headers.emplace_back("Set-Cookie", keys.cookie_name + "=" + keys.cookie_value +
+                                                  "; Path=/; HttpOnly; SameSite=Strict");
     return answer;
   }
   if (!has_cookie) return refusal(403, "Not let in", kHowToGetIn);

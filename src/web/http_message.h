@@ -12,8 +12,8 @@
 namespace census {
 
 struct HttpRequest {
-  std::string method;  // "GET", "POST", ...
-  std::string target;  // "/lists/1?saved", as sent
+  std::string method;                                        // "GET", "POST", ...
+  std::string target;                                        // "/lists/1?saved", as sent
   std::vector<std::pair<std::string, std::string>> headers;  // names in lower case
   std::string body;
 

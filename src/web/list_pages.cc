@@ -90,7 +90,8 @@ std::string figureInput(const StateEntry& state, std::size_t position, std::size
                         const RowFields& row) {
   const std::string id = fieldId(position, figure);
   const bool bad = !row.problems[figure].empty();
-  std::string cell = "<td class=\"n\"><input type=\"text\" inputmode=\"numeric\" data-kind=\"figure\"";
+  std::string cell =
+      "<td class=\"n\"><input type=\"text\" inputmode=\"numeric\" data-kind=\"figure\"";
   cell += " name=\"" + id + "\" id=\"" + id + "\" aria-label=\"" + html(state.iso_name) + " " +
           std::string(kFigureNames[figure]) + "\" value=\"" + html(row.values[figure]) +
           "\" aria-describedby=\"" + id + "-error\" aria-invalid=\"" + (bad ? "true" : "false") +
@@ -194,11 +195,14 @@ std::array<RowFields, kMostStatesInAList> rowsFromDisk(const StateList& list,
 }
 
 HttpAnswer notFound() {
-  return pageAnswer(404, "No such page", "<p>There is no such page. <a href=\"/\">The files</a> "
-                                         "lead to every page.</p>\n");
+  return pageAnswer(404, "No such page",
+                    "<p>There is no such page. <a href=\"/\">The files</a> "
+                    "lead to every page.</p>\n");
 }
 
-std::string facilityFieldId(std::size_t i) { return "a" + number(static_cast<std::int64_t>(i + 1)); }
+std::string facilityFieldId(std::size_t i) {
+  return "a" + number(static_cast<std::int64_t>(i + 1));
+}
 
 std::string answerProblem(std::string_view answer) {
   if (answer.empty()) return "an answer needs one word";
@@ -232,8 +236,7 @@ class FacilityFormReading final : public FacilitySink {
 // Reads a file and its version, so that the version names what was read:
 // read again where the file changed in between.
 template <typename Read>
-void readAtOneVersion(FileSystem& files, const std::string& name, std::string* version,
-                      Read read) {
+void readAtOneVersion(FileSystem& files, const std::string& name, std::string* version, Read read) {
   for (int attempt = 0; attempt < kMostVersionReads; ++attempt) {
     std::string before;
     std::string after;
@@ -261,20 +264,23 @@ HttpAnswer facilityAnswer(int status, const FacilityOnDisk& disk, const std::str
                           const std::array<std::string, kFacilityAnswerCount>& values,
                           const std::array<std::string, kFacilityAnswerCount>& problems) {
   std::string body = notice + fileStatusHtml(kFacilityFileName, disk.state);
-  body += "<form method=\"post\" action=\"/facility\" novalidate>\n<input type=\"hidden\" "
-          "name=\"version\" value=\"" +
-          html(version) + "\">\n<table>\n<tbody>\n";
+  body +=
+      "<form method=\"post\" action=\"/facility\" novalidate>\n<input type=\"hidden\" "
+      "name=\"version\" value=\"" +
+      html(version) + "\">\n<table>\n<tbody>\n";
   for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
     const std::string id = facilityFieldId(i);
     std::string_view caption = kFacilityCaptions[i];
     caption.remove_prefix(std::string_view("----> ").size());
     caption.remove_suffix(std::string_view(" :: ").size());
-    body += "<tr id=\"answer-" + number(static_cast<std::int64_t>(i + 1)) + "\"><th scope=\"row\"><label for=\"" + id +
-            "\">" + html(caption) + "</label></th><td><input type=\"text\" class=\"word\" "
-            "data-kind=\"word\" name=\"" + id + "\" id=\"" + id + "\" value=\"" + html(values[i]) +
-            "\" aria-describedby=\"" + id + "-error\" aria-invalid=\"" +
-            (problems[i].empty() ? "false" : "true") + "\"><span class=\"error\" id=\"" + id +
-            "-error\">" + html(problems[i]) + "</span></td></tr>\n";
+    body += "<tr id=\"answer-" + number(static_cast<std::int64_t>(i + 1)) +
+            "\"><th scope=\"row\"><label for=\"" + id + "\">" + html(caption) +
+            "</label></th><td><input type=\"text\" class=\"word\" "
+            "data-kind=\"word\" name=\"" +
+            id + "\" id=\"" + id + "\" value=\"" + html(values[i]) + "\" aria-describedby=\"" + id +
+            "-error\" aria-invalid=\"" + (problems[i].empty() ? "false" : "true") +
+            "\"><span class=\"error\" id=\"" + id + "-error\">" + html(problems[i]) +
+            "</span></td></tr>\n";
   }
   body += "</tbody>\n</table>\n<button type=\"submit\">Save</button>\n</form>\n";
   return pageAnswer(status, "Facility record: " + std::string(kFacilityFileName), body);
@@ -370,8 +376,8 @@ HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& reque
 
 HttpAnswer facilityPage(FileSystem& files, const HttpRequest& request) {
   const FacilityOnDisk disk = readFacilityOnDisk(files);
-  return facilityAnswer(200, disk, disk.version,
-                        queryHas(request, "saved") ? kSavedNotice : "", disk.answers, {});
+  return facilityAnswer(200, disk, disk.version, queryHas(request, "saved") ? kSavedNotice : "",
+                        disk.answers, {});
 }
 
 HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request) {
@@ -422,7 +428,8 @@ class GridPageReading final : public CensusGridSink {
     if (number < first_ || number >= first_ + kGridRowsPerPage) return;
     rows_ += "<tr id=\"row-" + std::to_string(number) + "\"><th scope=\"row\">" +
              std::to_string(number) + "</th>";
-    for (const std::int32_t value : row) rows_ += "<td class=\"n\">" + std::to_string(value) + "</td>";
+    for (const std::int32_t value : row)
+      rows_ += "<td class=\"n\">" + std::to_string(value) + "</td>";
     rows_ += "</tr>\n";
   }
   std::size_t count() const { return count_; }
@@ -444,15 +451,16 @@ HttpAnswer gridPage(FileSystem& files, const HttpRequest& request) {
   GridPageReading reading(first, rows);
   const FileState state = readCensusGridFile(files, reading);
   std::string body = fileStatusHtml(kCensusGridFileName, state);
-  body += "<p>The census grid is prepared outside census and only shown here: line by line, one "
-          "value for each state of list 1.</p>\n";
-  const std::size_t pages = std::max<std::size_t>(1, (reading.count() + kGridRowsPerPage - 1) /
-                                                         kGridRowsPerPage);
+  body +=
+      "<p>The census grid is prepared outside census and only shown here: line by line, one "
+      "value for each state of list 1.</p>\n";
+  const std::size_t pages =
+      std::max<std::size_t>(1, (reading.count() + kGridRowsPerPage - 1) / kGridRowsPerPage);
   if (static_cast<std::size_t>(*page) > pages) return notFound();
-  std::string links = "<p>Rows " + number(static_cast<std::int64_t>(std::min(first, reading.count()))) +
-                      " to " +
-                      number(static_cast<std::int64_t>(std::min(first + kGridRowsPerPage - 1, reading.count()))) +
-                      " of " + number(static_cast<std::int64_t>(reading.count())) + ".";
+  std::string links =
+      "<p>Rows " + number(static_cast<std::int64_t>(std::min(first, reading.count()))) + " to " +
+      number(static_cast<std::int64_t>(std::min(first + kGridRowsPerPage - 1, reading.count()))) +
+      " of " + number(static_cast<std::int64_t>(reading.count())) + ".";
   if (*page > 1) links += " <a href=\"/grid?page=" + number(*page - 1) + "\">Previous page</a>";
   if (static_cast<std::size_t>(*page) < pages) {
     links += " <a href=\"/grid?page=" + number(*page + 1) + "\">Next page</a>";

@@ -11,7 +11,8 @@ constexpr std::string_view kNavigation =
     "grid</a> <a href=\"/check\">Check</a> <a href=\"/report\">Report</a> <a "
     "href=\"/import\">Import</a></nav>\n";
 
-constexpr std::string_view kStylesheet = R"(body{font:16px/1.45 system-ui,sans-serif;margin:0;color:#1b1b1b;background:#fafaf7}
+constexpr std::string_view kStylesheet =
+    R"(body{font:16px/1.45 system-ui,sans-serif;margin:0;color:#1b1b1b;background:#fafaf7}
 nav{background:#0b5d3b;padding:.5em 1em}nav a{color:#fff;margin-right:1em;text-decoration:none}
 nav a:hover,nav a:focus{text-decoration:underline}
 main{padding:1em 1.5em;max-width:70em}h1{font-size:1.5em;margin:.3em 0 .6em}
@@ -97,14 +98,15 @@ std::string fileHtml(std::string_view text) { return html(visibleText(text)); }
 HttpAnswer pageAnswer(int status, std::string_view title, const std::string& main_html) {
   HttpAnswer answer;
   answer.status = status;
-  answer.body = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
-                "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
-                "<title>" +
-                html(title) +
-                " &ndash; census</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n"
-                "<script src=\"/form.js\" defer></script>\n</head>\n<body>\n" +
-                std::string(kNavigation) + "<main>\n<h1>" + html(title) + "</h1>\n" + main_html +
-                "</main>\n</body>\n</html>\n";
+  answer.body =
+      "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
+      "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n"
+      "<title>" +
+      html(title) +
+      " &ndash; census</title>\n<link rel=\"stylesheet\" href=\"/style.css\">\n"
+      "<script src=\"/form.js\" defer></script>\n</head>\n<body>\n" +
+      std::string(kNavigation) + "<main>\n<h1>" + html(title) + "</h1>\n" + main_html +
+      "</main>\n</body>\n</html>\n";
   return answer;
 }
 

@@ -68,7 +68,8 @@ struct ListOnDisk {
 ListOnDisk readListOnDisk(FileSystem& files, const StateList& list);
 
 // Where on the site a finding is shown: "/lists/1#s3-male", "/grid?page=2#row-150".
-std::string findingLink(const Finding& finding, const std::array<ListOnDisk, kStateListCount>& lists);
+std::string findingLink(const Finding& finding,
+                        const std::array<ListOnDisk, kStateListCount>& lists);
 
 // The HTML of a finding line, as `census check` words it.
 std::string findingHtml(const Finding& finding);

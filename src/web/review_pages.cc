@@ -77,7 +77,9 @@ HttpAnswer importProblems(int status, const std::string& problems) {
 
 }  // namespace
 
-std::string findingHtml(const Finding& finding) { return "<code>" + html(formatFinding(finding)) + "</code>"; }
+std::string findingHtml(const Finding& finding) {
+  return "<code>" + html(formatFinding(finding)) + "</code>";
+}
 
 std::string findingLink(const Finding& finding,
                         const std::array<ListOnDisk, kStateListCount>& lists) {
@@ -108,7 +110,8 @@ std::string findingLink(const Finding& finding,
 HttpAnswer filesPage(FileSystem& files) {
   std::array<std::size_t, kFilePages.size()> counts{};
   const CheckSummary summary = checkDataFiles(files, [&](const Finding& finding) {
-    for (std::size_t i = 0; i < kFilePages.size(); ++i) counts[i] += kFilePages[i].file == finding.file;
+    for (std::size_t i = 0; i < kFilePages.size(); ++i)
+      counts[i] += kFilePages[i].file == finding.file;
   });
   std::string body =
       "<table>\n<thead><tr><th>File</th><th>What it holds</th><th>Status</th><th "
@@ -205,9 +208,10 @@ HttpAnswer previewImport(FileSystem& files, const HttpRequest& request) {
                      " would change; the files of the lists the CSV holds are written anew in "
                      "list order.</p>\n";
   if (changed > 0) {
-    body += "<table>\n<thead><tr><th>List</th><th>State</th><th>Figure</th><th class=\"n\">Old "
-            "&rarr; new</th></tr></thead>\n<tbody>\n" +
-            changes + "</tbody>\n</table>\n";
+    body +=
+        "<table>\n<thead><tr><th>List</th><th>State</th><th>Figure</th><th class=\"n\">Old "
+        "&rarr; new</th></tr></thead>\n<tbody>\n" +
+        changes + "</tbody>\n</table>\n";
   }
   body += "<form method=\"post\" action=\"/import/apply\" enctype=\"multipart/form-data\">\n" +
           versions + "<textarea name=\"csv\" hidden>\n" + html(*text) +
@@ -228,7 +232,8 @@ HttpAnswer applyImport(FileSystem& files, const HttpRequest& request) {
     for (const StateList& list : stateLists()) {
       if (list.file_name != save.name) continue;
       save.expected_version =
-          multipartField(type, request.body, versionField(static_cast<std::size_t>(list.number - 1)))
+          multipartField(type, request.body,
+                         versionField(static_cast<std::size_t>(list.number - 1)))
               .value_or(std::string(kAbsentVersion));
     }
   }
@@ -236,10 +241,11 @@ HttpAnswer applyImport(FileSystem& files, const HttpRequest& request) {
   if (files.replaceFiles(saves, &failure)) {
     std::string body = "<p class=\"notice\" role=\"status\">Saved as one: ";
     for (std::size_t i = 0; i < saves.size(); ++i) {
-      body += (i > 0 ? ", " : "") + std::string("<a href=\"") +
-              std::string(pathOf(saves[i].name)) + "\"><code>" + saves[i].name + "</code></a>";
+      body += (i > 0 ? ", " : "") + std::string("<a href=\"") + std::string(pathOf(saves[i].name)) +
+              "\"><code>" + saves[i].name + "</code></a>";
     }
-    return pageAnswer(200, "Import", body + ".</p>\n<p><a href=\"/check\">Check the figures</a></p>\n");
+    return pageAnswer(200, "Import",
+                      body + ".</p>\n<p><a href=\"/check\">Check the figures</a></p>\n");
   }
   if (!failure.changed) {
     return pageAnswer(500, "Import",

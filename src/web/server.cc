@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <ctime>
 #include <filesystem>
+#include <limits>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -33,8 +34,9 @@ constexpr auto kStopTime = std::chrono::seconds(2);
 
 void prepareParser(Parser& parser) {
   parser.header_limit(static_cast<std::uint32_t>(kMostHeaderBytes));
-  // Raised per path once the header is read.
-  parser.body_limit(0);
+  // Judged per path once the header is read: framingRefusal, then the
+  // path's own limit while the body arrives.
+  parser.body_limit(std::numeric_limits<std::uint64_t>::max());
 }
 
 BodyFraming framingOf(const Parser& parser) {
@@ -93,13 +95,12 @@ HttpAnswer headerTooLarge() {
 }
 
 // "2026-12-10T09:30:00Z GET /lists/1 200 5234 0.4ms"
-std::string logLine(std::string_view method, std::string_view path, int status,
-                    std::size_t bytes, Clock::time_point started) {
+std::string logLine(std::string_view method, std::string_view path, int status, std::size_t bytes,
+                    Clock::time_point started) {
   const std::tm utc = utcTime(std::time(nullptr));
   char time[32];
   std::strftime(time, sizeof time, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  const double ms =
-      std::chrono::duration<double, std::milli>(Clock::now() - started).count();
+  const double ms = std::chrono::duration<double, std::milli>(Clock::now() - started).count();
   char elapsed[32];
   std::snprintf(elapsed, sizeof elapsed, "%.1fms", ms);
   return std::string(time) + " " + safeForScreen(utf8Cut(method, 16)) + " " +
@@ -140,10 +141,12 @@ class Session : public std::enable_shared_from_this<Session> {
 
 class Server final : public HttpServer {
  public:
-  Server(Site& site, std::ostream& log) : site_(site), log_(log), acceptor_(io_), signals_(io_), deadline_(io_) {}
+  Server(Site& site, std::ostream& log)
+      : site_(site), log_(log), acceptor_(io_), signals_(io_), deadline_(io_) {}
 
   bool open(int port, std::string* reason) {
-    const tcp::endpoint endpoint(net::ip::address_v4::loopback(), static_cast<unsigned short>(port));
+    const tcp::endpoint endpoint(net::ip::address_v4::loopback(),
+                                 static_cast<unsigned short>(port));
     beast::error_code error;
     acceptor_.open(endpoint.protocol(), error);
     if (!error) prepareExclusiveListen(acceptor_, error);
@@ -226,8 +229,7 @@ class Server final : public HttpServer {
   bool stopping_ = false;
 };
 
-Session::Session(tcp::socket socket, Server& server)
-    : stream_(std::move(socket)), server_(server) {
+Session::Session(tcp::socket socket, Server& server) : stream_(std::move(socket)), server_(server) {
   server_.add(this);
 }
 
@@ -243,10 +245,9 @@ void Session::readHeader() {
   parser_.emplace();
   prepareParser(*parser_);
   stream_.expires_after(first_ ? kRequestTime : kIdleTime);
-  http::async_read_header(stream_, buffer_, *parser_,
-                          [self = shared_from_this()](beast::error_code error, std::size_t) {
-                            self->onHeader(error);
-                          });
+  http::async_read_header(
+      stream_, buffer_, *parser_,
+      [self = shared_from_this()](beast::error_code error, std::size_t) { self->onHeader(error); });
 }
 
 void Session::onHeader(beast::error_code error) {
@@ -271,10 +272,9 @@ void Session::onHeader(beast::error_code error) {
   }
   parser_->body_limit(mostBodyBytes(path_));
   stream_.expires_after(kRequestTime);
-  http::async_read(stream_, buffer_, *parser_,
-                   [self = shared_from_this()](beast::error_code error, std::size_t) {
-                     self->onBody(error);
-                   });
+  http::async_read(
+      stream_, buffer_, *parser_,
+      [self = shared_from_this()](beast::error_code error, std::size_t) { self->onBody(error); });
 }
 
 void Session::onBody(beast::error_code error) {

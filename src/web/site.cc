@@ -21,9 +21,12 @@ constexpr std::array kRoutes = {
     Route{"GET", "/lists/1", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 1, r); }},
     Route{"GET", "/lists/2", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 2, r); }},
     Route{"GET", "/lists/3", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 3, r); }},
-    Route{"POST", "/lists/1", [](FileSystem& f, const HttpRequest& r) { return saveList(f, 1, r); }},
-    Route{"POST", "/lists/2", [](FileSystem& f, const HttpRequest& r) { return saveList(f, 2, r); }},
-    Route{"POST", "/lists/3", [](FileSystem& f, const HttpRequest& r) { return saveList(f, 3, r); }},
+    Route{"POST", "/lists/1",
+          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 1, r); }},
+    Route{"POST", "/lists/2",
+          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 2, r); }},
+    Route{"POST", "/lists/3",
+          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 3, r); }},
     Route{"GET", "/facility", facilityPage},
     Route{"POST", "/facility", saveFacility},
     Route{"GET", "/grid", gridPage},
@@ -41,7 +44,7 @@ constexpr std::array kRoutes = {
 };
 
 HttpAnswer route(FileSystem& files, const HttpRequest& request) {
-  const std::string_view method = request.method == "HEAD" ? "GET" : request.method;
+  const std::string method = request.method == "HEAD" ? "GET" : request.method;
   std::string allowed;
   for (const Route& route : kRoutes) {
     if (route.path != request.path()) continue;
