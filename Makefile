@@ -87,6 +87,9 @@ run-deps:
 
 deps:
 	@tools/install-deps $(BUILD_PACKAGES)
+	@command -v npm >/dev/null || tools/install-deps nodejs npm
+	@[ -d tests/web/node_modules/playwright-core ] || \
+	  npm ci --prefix tests/web --no-audit --no-fund --loglevel=error
 
 # The README's picture: the report of the example data, as Chromium shows it.
 doc/report.png: census
@@ -95,6 +98,11 @@ doc/report.png: census
 	cd build/report-example && SOURCE_DATE_EPOCH=$$(git log -1 --format=%ct) ../default/census report
 	chromium --headless --no-sandbox --disable-gpu --hide-scrollbars --window-size=1100,1500 \
 	  --screenshot=$(CURDIR)/doc/report.png file://$(CURDIR)/build/report-example/census-report.html
+
+# The README's picture of census serve: list 1 in Chromium, from the
+# browser journey.
+doc/serve.png: census deps
+	node tests/web/journey.mjs build/default/census $(CURDIR)/doc/serve.png
 
 SOURCES = $(shell git ls-files '*.cc' '*.h')
 

@@ -70,7 +70,7 @@ void serveOptions(CLI::App& command, CommandSettings& settings) {
                   "Listen on port N of 127.0.0.1 (default " + std::to_string(kDefaultServePort) +
                       "; 0 for any free one)")
       ->type_name("N")
-      ->check(CLI::Range(0, 65535))
+      ->check(CLI::Range(0, 65535).description(""))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   command.add_flag("--open", settings.open_browser, "Open the address in the desktop's browser");
 }

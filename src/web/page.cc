@@ -24,7 +24,7 @@ input.word{width:14em}input[aria-invalid=true]{border:2px solid #b00020;backgrou
 .notice{background:#e6f4ea;border-left:4px solid #0b5d3b;padding:.5em 1em}
 .problem{background:#fdecea;border-left:4px solid #b00020;padding:.5em 1em}
 button{font:inherit;padding:.35em 1.2em;background:#0b5d3b;color:#fff;border:0;border-radius:3px;cursor:pointer}
-code{font-family:ui-monospace,monospace}.grid td{font-size:.85em}.grid th{font-size:.8em}
+code{font-family:ui-monospace,monospace;white-space:nowrap}.grid td{font-size:.85em}.grid th{font-size:.8em}
 tr:target,:target{outline:3px solid #f0b400}
 )";
 

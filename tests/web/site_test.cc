@@ -78,24 +78,24 @@ TEST_F(SiteTest, RequestsPassOnlyWithTheirHostOriginKeyAndFraming) {
       {"another port", get_head + "Host: 127.0.0.1:8643\r\n" + kCookie + "\r\n", 421},
       {"no Host", get_head + kCookie + "\r\n", 421},
       {"no cookie", get_head + kHost + "\r\n", 403},
-      {"wrong cookie", get_head + kHost + "Cookie: census-8642=" + std::string(32, 'd') + "\r\n\r\n",
-       403},
+      {"wrong cookie",
+       get_head + kHost + "Cookie: census-8642=" + std::string(32, 'd') + "\r\n\r\n", 403},
       {"token traded", "GET /lists/2?token=" + kKeys.token + " HTTP/1.1\r\n" + kHost + "\r\n", 303},
       {"wrong token", "GET /?token=" + std::string(32, 'b') + " HTTP/1.1\r\n" + kHost + "\r\n",
        403},
-      {"token does not let a POST in", post("/lists/1?token=" + kKeys.token, kHost + kSameOrigin, list1),
-       403},
+      {"token does not let a POST in",
+       post("/lists/1?token=" + kKeys.token, kHost + kSameOrigin, list1), 403},
       {"save from the site", post("/lists/1", kHost + kCookie + kSameOrigin, list1), 303, true},
-      {"save typed in the address bar", post("/lists/1", kHost + kCookie + "Sec-Fetch-Site: none\r\n", list1),
-       303, true},
+      {"save typed in the address bar",
+       post("/lists/1", kHost + kCookie + "Sec-Fetch-Site: none\r\n", list1), 303, true},
       {"save with own Origin",
        post("/lists/1", kHost + kCookie + "Origin: http://localhost:8642\r\n", list1), 303, true},
-      {"cross-site form", post("/lists/1", kHost + kCookie + "Sec-Fetch-Site: cross-site\r\n", list1),
-       403},
+      {"cross-site form",
+       post("/lists/1", kHost + kCookie + "Sec-Fetch-Site: cross-site\r\n", list1), 403},
       {"same-site form on another port",
        post("/lists/1", kHost + kCookie + "Sec-Fetch-Site: same-site\r\n", list1), 403},
-      {"foreign Origin", post("/lists/1", kHost + kCookie + "Origin: http://127.0.0.1:9000\r\n", list1),
-       403},
+      {"foreign Origin",
+       post("/lists/1", kHost + kCookie + "Origin: http://127.0.0.1:9000\r\n", list1), 403},
       {"neither Origin nor Sec-Fetch-Site", post("/lists/1", kHost + kCookie, list1), 403},
       {"chunked body",
        "POST /lists/1 HTTP/1.1\r\n" + kHost + kCookie + kSameOrigin +
@@ -198,8 +198,10 @@ TEST_F(SiteTest, AFigureThatIsNoWholeNumberIsShownAtItsFieldAndNothingIsSaved) {
     EXPECT_EQ(statusOf(answer), 422) << c.typed;
     const std::string page = bodyOf(answer);
     EXPECT_NE(page.find("id=\"s2-male-error\">" + c.problem + "</span>"), std::string::npos)
-        << c.typed << "\n" << page;
-    EXPECT_NE(page.find("name=\"s2-male\" id=\"s2-male\" aria-label=\"Lagos male\""), std::string::npos);
+        << c.typed << "\n"
+        << page;
+    EXPECT_NE(page.find("name=\"s2-male\" id=\"s2-male\" aria-label=\"Lagos male\""),
+              std::string::npos);
     EXPECT_NE(page.find("aria-invalid=\"true\""), std::string::npos);
     EXPECT_FALSE(fileExists("datas.dat")) << c.typed;
   }
@@ -239,13 +241,15 @@ TEST_F(SiteTest, FacilityAnswersAreOneWordEachAsTheDialogueSavesThem) {
   MemoryFileSystem dialogue_files;
   enterFacilityRecord(dialogue_files, console);
 
-  const std::string good = "version=absent&a1=Kano&a2=Clinic&a3=Hospital&a4=Park&a5=Office&a6=2026-12-10";
+  const std::string good =
+      "version=absent&a1=Kano&a2=Clinic&a3=Hospital&a4=Park&a5=Office&a6=2026-12-10";
   std::string blank = good;
   blank.replace(blank.find("Park"), 4, "Green+Park");
   const std::string refused = exchange(post("/facility", kHost + kCookie + kSameOrigin, blank));
   EXPECT_EQ(statusOf(refused), 422);
-  EXPECT_NE(bodyOf(refused).find("id=\"a4-error\">one word only: the file keeps one word per answer"),
-            std::string::npos);
+  EXPECT_NE(
+      bodyOf(refused).find("id=\"a4-error\">one word only: the file keeps one word per answer"),
+      std::string::npos);
   EXPECT_NE(bodyOf(refused).find("value=\"Green Park\""), std::string::npos);
   EXPECT_FALSE(fileExists("Recs-Loc.dat"));
 
@@ -282,8 +286,8 @@ TEST_F(SiteTest, AnImportShowsWhatWouldChangeAndAppliesItAsOneSave) {
   const std::string mark = "name=\"version3\" value=\"";
   const std::size_t at = page.find(mark) + mark.size();
   const std::string version = page.substr(at, 64);
-  const std::string version_part = "--XyZ\r\nContent-Disposition: form-data; name=\"version3\"\r\n\r\n" +
-                                   version + "\r\n";
+  const std::string version_part =
+      "--XyZ\r\nContent-Disposition: form-data; name=\"version3\"\r\n\r\n" + version + "\r\n";
   const std::string applied =
       exchange(postMultipart("/import/apply", multipart("csv", csv, version_part)));
   EXPECT_EQ(statusOf(applied), 200) << applied;
