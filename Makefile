@@ -48,8 +48,9 @@ test-windows: windows
 	cmake --build --preset windows -j2
 	ctest --preset windows
 
-# The libFuzzer target over the whole program, from the seed corpus in
-# tests/fuzz/corpus; what it learns goes to build/fuzz/corpus.
+# The libFuzzer targets, each for FUZZ_SECONDS: the whole program, from the
+# seed corpus in tests/fuzz/corpus, and the request handling of census
+# serve, from tests/fuzz/request_corpus; what they learn goes to build/fuzz/.
 fuzz: deps
 	@tools/install-deps $(FUZZ_PACKAGES)
 	cmake --preset fuzz $(CONFIGURE_FLAGS) >/dev/null
@@ -57,6 +58,9 @@ fuzz: deps
 	mkdir -p build/fuzz/corpus
 	build/fuzz/census_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 build/fuzz/corpus tests/fuzz/corpus
+	mkdir -p build/fuzz/request_corpus
+	build/fuzz/census_request_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 build/fuzz/request_corpus tests/fuzz/request_corpus
 
 # census against awk and the floor; see the README's performance section.
 BENCH_LINES ?= 1000000

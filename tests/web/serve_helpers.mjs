@@ -21,7 +21,7 @@ export async function startServer(command, files = {}) {
     const timer = setTimeout(() => reject(new Error('no address within 60 s:\n' + log)), 60000);
     child.stderr.on('data', (chunk) => {
       log += chunk;
-      const found = /at (http:\/\/127\.0\.0\.1:(\d+)\/\?token=[0-9a-f]{32})\n/.exec(log);
+      const found = /at (http:\/\/127\.0\.0\.1:(\d+)\/\?token=[0-9a-f]{32})\r?\n/.exec(log);
       if (found) {
         clearTimeout(timer);
         resolve(found[1]);

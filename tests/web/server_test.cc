@@ -30,7 +30,8 @@ class ServerTest : public InMemory {
   // server closes it.
   std::string exchange(const std::string& bytes) {
     tcp::socket socket(io);
-    socket.connect({boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(server->port())});
+    socket.connect(
+        {boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(server->port())});
     boost::asio::write(socket, boost::asio::buffer(bytes));
     std::string answer;
     boost::system::error_code error;
@@ -71,7 +72,8 @@ TEST_F(ServerTest, AnswersOnLoopbackAndLogsOneLineWithoutTheQuery) {
 // two seconds though a client holds a connection open.
 TEST_F(ServerTest, StopsPromptlyWithAnIdleConnectionOpen) {
   tcp::socket idle(io);
-  idle.connect({boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(server->port())});
+  idle.connect(
+      {boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(server->port())});
   std::this_thread::sleep_for(std::chrono::milliseconds(50));
   const auto started = std::chrono::steady_clock::now();
   server->stop();
