@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "os/file_system.h"
+
 namespace census::disk {
 
 // What stands at a path, links followed.
@@ -20,9 +22,16 @@ struct PathInfo {
   unsigned mode = 0;  // permission bits, where the platform has them
 };
 
-// Looks at what stands at path. Returns false with *reason set where that
-// cannot be told (no permission to look).
-bool inspect(const std::string& path, PathInfo* info, std::string* reason);
+// Looks at what stands at path; tells whether a regular file is writable
+// only where asked, as that takes a try at opening it. Returns false with
+// *reason set where that cannot be told (no permission to look).
+enum class Writability { kTell, kSkip };
+bool inspect(const std::string& path, PathInfo* info, std::string* reason,
+             Writability writability = Writability::kTell);
+
+// The stamp of the regular file at path, following links; false where
+// there is none or it cannot be looked at.
+bool stampOf(const std::string& path, FileStamp* stamp);
 
 // Follows symbolic links from path to the name of the file they lead to
 // (which may not exist yet); path itself where it is no link. A link that

@@ -162,7 +162,7 @@ class DiskFileSystem final : public FileSystem {
   OpenedFile openForReading(const std::string& name) override {
     disk::PathInfo info;
     OpenedFile opened;
-    if (!disk::inspect(name, &info, &opened.reason)) {
+    if (!disk::inspect(name, &info, &opened.reason, disk::Writability::kSkip)) {
       opened.status = OpenStatus::kUnreadable;
       return opened;
     }
@@ -183,6 +183,12 @@ class DiskFileSystem final : public FileSystem {
     opened.status = OpenStatus::kOpen;
     opened.file = std::make_unique<DiskInputFile>(file);
     return opened;
+  }
+
+  std::optional<FileStamp> stampOf(const std::string& name) override {
+    FileStamp stamp;
+    if (!disk::stampOf(name, &stamp)) return std::nullopt;
+    return stamp;
   }
 
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {

@@ -35,7 +35,8 @@ bool writeAll(int fd, std::string_view content) {
 
 }  // namespace
 
-bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
+bool inspect(const std::string& path, PathInfo* info, std::string* reason,
+             Writability writability) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
     if (errno == ENOENT) {
@@ -50,6 +51,8 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
     info->kind = Kind::kDirectory;
   } else if (!S_ISREG(status.st_mode)) {
     info->kind = Kind::kOther;
+  } else if (writability == Writability::kSkip) {
+    info->kind = Kind::kRegular;
   } else {
     info->kind = Kind::kRegular;
     // A file without any write permission is read-only, even to root.
@@ -57,6 +60,17 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
     info->writable = fd >= 0 && (status.st_mode & 0222) != 0;
     if (fd >= 0) ::close(fd);
   }
+  return true;
+}
+
+bool stampOf(const std::string& path, FileStamp* stamp) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
+  constexpr std::int64_t kNs = 1'000'000'000;
+  *stamp = FileStamp{static_cast<std::uint64_t>(status.st_ino),
+                     static_cast<std::uint64_t>(status.st_size),
+                     status.st_mtim.tv_sec * kNs + status.st_mtim.tv_nsec,
+                     status.st_ctim.tv_sec * kNs + status.st_ctim.tv_nsec};
   return true;
 }
 

@@ -54,7 +54,7 @@ bool writeAll(HANDLE handle, std::string_view content) {
 
 }  // namespace
 
-bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
+bool inspect(const std::string& path, PathInfo* info, std::string* reason, Writability) {
   const DWORD attributes = GetFileAttributesW(wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
@@ -71,6 +71,26 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason) {
   }
   info->kind = Kind::kRegular;
   info->writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  return true;
+}
+
+bool stampOf(const std::string& path, FileStamp* stamp) {
+  const HANDLE handle =
+      CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != 0 &&
+                     (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+  CloseHandle(handle);
+  if (!known) return false;
+  // FILETIME counts 100 ns from 1601; 11644473600 s lie between then and 1970.
+  const std::int64_t written =
+      static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
+                                info.ftLastWriteTime.dwLowDateTime);
+  *stamp = FileStamp{(std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+                     (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
+                     (written - 116444736000000000) * 100, 0};
   return true;
 }
 

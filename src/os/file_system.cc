@@ -32,6 +32,17 @@ bool readWholeFile(FileSystem& files, const std::string& name, std::string* cont
   return true;
 }
 
+bool readInputFile(InputFile& file, std::string* content, std::string* reason) {
+  content->clear();
+  char block[16 * 1024];
+  for (;;) {
+    std::size_t read = 0;
+    if (!file.read(block, sizeof block, &read, reason)) return false;
+    if (read == 0) return true;
+    content->append(block, read);
+  }
+}
+
 std::string contentVersion(std::string_view content) { return sha256Hex(content); }
 
 bool fileVersion(FileSystem& files, const std::string& name, std::string* version,

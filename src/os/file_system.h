@@ -12,7 +12,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -64,6 +66,21 @@ struct FileReplacement {
   std::string expected_version = {};
 };
 
+// What tells one content of a file from another without reading it: where
+// a file's stamp is unchanged, so is its content, unless it was rewritten in
+// place within the clock tick of its last change (see settled below).
+struct FileStamp {
+  std::uint64_t file_id = 0;  // the inode, or the file index on Windows
+  std::uint64_t size = 0;
+  std::int64_t modified_ns = 0;  // the last change of its content, in ns since 1970
+  std::int64_t changed_ns = 0;   // the last change of its metadata where known, else 0
+
+  bool operator==(const FileStamp&) const = default;
+  // Whether it was last changed long enough before now_ns that any later
+  // change must bear a later time.
+  bool settled(std::int64_t now_ns) const { return modified_ns < now_ns - 2'000'000'000; }
+};
+
 // Which file a save could not replace, and why ("Permission denied").
 struct SaveFailure {
   std::string name;
@@ -79,6 +96,10 @@ class FileSystem {
   // file without read permission, one that fails to open, and a FIFO or a
   // device not named by its device name ("/dev/stdin") are kUnreadable.
   virtual OpenedFile openForReading(const std::string& name) = 0;
+
+  // The stamp of a regular file (a symbolic link counts as the file it
+  // leads to); nullopt where there is none or it cannot be looked at.
+  virtual std::optional<FileStamp> stampOf(const std::string& name) = 0;
 
   // Checks, changing nothing, that every file could be replaced now: each
   // is absent, or a regular file that may be written (a symbolic link
@@ -109,6 +130,10 @@ std::unique_ptr<FileSystem> makeDiskFileSystem();
 // directory", "Is a directory") where it cannot be read.
 bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
                    std::string* reason, std::size_t most = static_cast<std::size_t>(-1));
+
+// Reads an open file to its end into *content. Returns false with *reason
+// set on a read error, *content then holding what was read before it.
+bool readInputFile(InputFile& file, std::string* content, std::string* reason);
 
 // The version of a file: "absent" where there is none, else the SHA-256
 // of its content. Returns false with *reason set where the file exists but

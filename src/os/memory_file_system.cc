@@ -34,7 +34,7 @@ class MemoryInputFile final : public InputFile {
 }  // namespace
 
 void MemoryFileSystem::set(const std::string& name, std::string content, Oddity oddity) {
-  entries_[name] = Entry{std::move(content), oddity};
+  entries_[name] = Entry{std::move(content), oddity, ++generations_};
 }
 
 void MemoryFileSystem::remove(const std::string& name) { entries_.erase(name); }
@@ -83,6 +83,12 @@ bool MemoryFileSystem::checkReplaceable(std::span<const FileReplacement> files,
   return true;
 }
 
+std::optional<FileStamp> MemoryFileSystem::stampOf(const std::string& name) {
+  const auto entry = entries_.find(name);
+  if (entry == entries_.end() || entry->second.oddity == Oddity::kDirectory) return std::nullopt;
+  return FileStamp{entry->second.generation, entry->second.content.size(), 0, 0};
+}
+
 bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) {
   if (!checkReplaceable(files, failure) || !versionsStillHold(*this, files, failure)) return false;
   std::size_t size = 0;
@@ -92,7 +98,9 @@ bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, Save
     return false;
   }
   if (space_left_) *space_left_ -= size;
-  for (const FileReplacement& file : files) entries_[file.name] = Entry{file.content};
+  for (const FileReplacement& file : files) {
+    entries_[file.name] = Entry{file.content, Oddity::kNone, ++generations_};
+  }
   ++saves_;
   return true;
 }

@@ -38,6 +38,7 @@ class MemoryFileSystem final : public FileSystem {
   std::size_t saves() const { return saves_; }
 
   OpenedFile openForReading(const std::string& name) override;
+  std::optional<FileStamp> stampOf(const std::string& name) override;
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override;
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
   void recoverSaves() override {}
@@ -46,7 +47,9 @@ class MemoryFileSystem final : public FileSystem {
   struct Entry {
     std::string content;
     Oddity oddity = Oddity::kNone;
+    std::uint64_t generation = 0;  // its stamp's file id: new with each content
   };
+  std::uint64_t generations_ = 0;
   std::map<std::string, Entry, std::less<>> entries_;
   std::optional<std::size_t> space_left_;
   std::size_t saves_ = 0;

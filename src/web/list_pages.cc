@@ -2,10 +2,12 @@
 // facility record, and the census grid beside them.
 #include <algorithm>
 #include <array>
+#include <chrono>
 #include <string>
 
 #include "base/line_fields.h"
 #include "base/text.h"
+#include "os/memory_file_system.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "web/page.h"
@@ -15,7 +17,6 @@ namespace census {
 namespace {
 
 constexpr std::size_t kGridRowsPerPage = 100;
-constexpr int kMostVersionReads = 5;
 
 std::string number(std::int64_t value) { return std::to_string(value); }
 
@@ -86,21 +87,43 @@ struct RowFields {
   std::array<std::string, kFigureCount> now;  // in the file, where it differs (a conflict)
 };
 
-std::string figureInput(const StateEntry& state, std::size_t position, std::size_t figure,
-                        const RowFields& row) {
-  const std::string id = fieldId(position, figure);
-  const bool bad = !row.problems[figure].empty();
-  std::string cell =
-      "<td class=\"n\"><input type=\"text\" inputmode=\"numeric\" data-kind=\"figure\"";
-  cell += " name=\"" + id + "\" id=\"" + id + "\" aria-label=\"" + html(state.iso_name) + " " +
-          std::string(kFigureNames[figure]) + "\" value=\"" + html(row.values[figure]) +
-          "\" aria-describedby=\"" + id + "-error\" aria-invalid=\"" + (bad ? "true" : "false") +
-          "\">";
-  cell += "<span class=\"error\" id=\"" + id + "-error\">" + html(row.problems[figure]) + "</span>";
+// Appends one figure's cell: its field, named for the state and the
+// figure, and where the form says so, what is wrong with it and what the
+// file now holds. Pages of lists are asked for most, so nothing here makes
+// a string of its own.
+void appendFigureInput(std::string& out, const StateEntry& state, std::size_t position,
+                       std::size_t figure, const RowFields& row) {
+  const auto id = [&] {
+    out += 's';
+    out += std::to_string(position + 1);
+    out += '-';
+    out += kFigureNames[figure];
+  };
+  out += "<td class=\"n\"><input type=\"text\" inputmode=\"numeric\" data-kind=\"figure\" name=\"";
+  id();
+  out += "\" id=\"";
+  id();
+  out += "\" aria-label=\"";
+  appendHtml(out, state.iso_name);
+  out += ' ';
+  out += kFigureNames[figure];
+  out += "\" value=\"";
+  appendHtml(out, row.values[figure]);
+  out += "\" aria-describedby=\"";
+  id();
+  out += "-error\" aria-invalid=\"";
+  out += row.problems[figure].empty() ? "false" : "true";
+  out += "\"><span class=\"error\" id=\"";
+  id();
+  out += "-error\">";
+  appendHtml(out, row.problems[figure]);
+  out += "</span>";
   if (!row.now[figure].empty()) {
-    cell += "<span class=\"warning\">now in the file: " + html(row.now[figure]) + "</span>";
+    out += "<span class=\"warning\">now in the file: ";
+    appendHtml(out, row.now[figure]);
+    out += "</span>";
   }
-  return cell + "</td>";
+  out += "</td>";
 }
 
 std::string figureText(const std::optional<PopulationFigures>& figures, std::size_t figure) {
@@ -124,11 +147,12 @@ std::string listForm(const StateList& list, const std::string& version,
                      "\">\n<table>\n<thead><tr><th>State</th><th>Label</th><th "
                      "class=\"n\">Total</th><th class=\"n\">Male</th><th "
                      "class=\"n\">Female</th><th class=\"n\">Youth</th></tr></thead>\n<tbody>\n";
+  form.reserve(list.states.size() * 1400);
   for (std::size_t p = 0; p < list.states.size(); ++p) {
     const StateEntry& state = list.states[p];
     form += "<tr id=\"state-" + number(static_cast<std::int64_t>(p + 1)) + "\"><th scope=\"row\">" +
             html(state.iso_name) + "</th><td><code>" + html(state.file_label) + "</code></td>";
-    for (std::size_t f = 0; f < kFigureCount; ++f) form += figureInput(state, p, f, rows[p]);
+    for (std::size_t f = 0; f < kFigureCount; ++f) appendFigureInput(form, state, p, f, rows[p]);
     form += "</tr>\n";
   }
   return form + "</tbody>\n</table>\n<button type=\"submit\">Save</button>\n</form>\n";
@@ -173,14 +197,19 @@ std::string listTitle(const StateList& list) {
   return "List " + number(list.number) + ": " + std::string(list.file_name);
 }
 
+// A list's page below its notice: the file's status, its stray lines, the
+// form and the check's findings.
+std::string listContent(const StateList& list, const ListOnDisk& disk, const std::string& version,
+                        const std::array<RowFields, kMostStatesInAList>& rows) {
+  return fileStatusHtml(list.file_name, disk.state) + strayLines(list, disk) +
+         listForm(list, version, rows) +
+         findingList(disk.findings, "What census check finds in this file");
+}
+
 HttpAnswer listAnswer(int status, const StateList& list, const ListOnDisk& disk,
                       const std::string& version, const std::string& notice,
                       const std::array<RowFields, kMostStatesInAList>& rows) {
-  std::string body = notice + fileStatusHtml(list.file_name, disk.state);
-  body += strayLines(list, disk);
-  body += listForm(list, version, rows);
-  body += findingList(disk.findings, "What census check finds in this file");
-  return pageAnswer(status, listTitle(list), body);
+  return pageAnswer(status, listTitle(list), notice + listContent(list, disk, version, rows));
 }
 
 std::array<RowFields, kMostStatesInAList> rowsFromDisk(const StateList& list,
@@ -233,29 +262,61 @@ class FacilityFormReading final : public FacilitySink {
   FacilityOnDisk& disk_;
 };
 
-// Reads a file and its version, so that the version names what was read:
-// read again where the file changed in between.
-template <typename Read>
-void readAtOneVersion(FileSystem& files, const std::string& name, std::string* version, Read read) {
-  for (int attempt = 0; attempt < kMostVersionReads; ++attempt) {
-    std::string before;
-    std::string after;
+// A data file read whole, once, and a copy of it in memory for its reader:
+// so the version is that of the very bytes a page shows, and a save from
+// the page can be checked against it.
+struct FileSnapshot {
+  std::optional<FileState> failed;  // where it cannot be read
+  std::string version;
+  MemoryFileSystem copy;
+};
+
+FileSnapshot takeSnapshot(FileSystem& files, const std::string& name) {
+  FileSnapshot snapshot;
+  OpenedFile opened = files.openForReading(name);
+  if (opened.status == OpenStatus::kMissing) {
+    snapshot.version = kAbsentVersion;
+  } else if (opened.status == OpenStatus::kUnreadable) {
+    snapshot.failed = FileState{FileStatus::kUnreadable, opened.reason, false};
+  } else {
+    std::string content;
     std::string reason;
-    if (!fileVersion(files, name, &before, &reason)) before.clear();
-    read();
-    if (!fileVersion(files, name, &after, &reason)) after.clear();
-    *version = after;
-    if (before == after) return;
+    if (readInputFile(*opened.file, &content, &reason)) {
+      snapshot.version = contentVersion(content);
+      snapshot.copy.set(name, std::move(content));
+    } else {
+      snapshot.failed = FileState{FileStatus::kUnreadable, reason, !content.empty()};
+    }
   }
+  return snapshot;
+}
+
+ListOnDisk listFromSnapshot(FileSnapshot& snapshot, const StateList& list) {
+  ListOnDisk disk;
+  disk.version = snapshot.version;
+  CheckSummary summary;
+  const FindingHandler keep = [&](const Finding& finding) { disk.findings.push_back(finding); };
+  PopulationCheck check(list, summary, keep);
+  if (snapshot.failed) {
+    disk.state = *snapshot.failed;
+  } else {
+    ListFormReading reading(list, disk, check);
+    disk.state = readPopulationFile(snapshot.copy, list, reading);
+  }
+  check.finish(disk.state);
+  return disk;
 }
 
 FacilityOnDisk readFacilityOnDisk(FileSystem& files) {
+  FileSnapshot snapshot = takeSnapshot(files, std::string(kFacilityFileName));
   FacilityOnDisk disk;
-  readAtOneVersion(files, std::string(kFacilityFileName), &disk.version, [&] {
-    disk.answers = {};
+  disk.version = snapshot.version;
+  if (snapshot.failed) {
+    disk.state = *snapshot.failed;
+  } else {
     FacilityFormReading reading(disk);
-    disk.state = readFacilityFile(files, reading);
-  });
+    disk.state = readFacilityFile(snapshot.copy, reading);
+  }
   return disk;
 }
 
@@ -307,25 +368,29 @@ bool queryHas(const HttpRequest& request, std::string_view name) {
 }  // namespace
 
 ListOnDisk readListOnDisk(FileSystem& files, const StateList& list) {
-  ListOnDisk disk;
-  readAtOneVersion(files, std::string(list.file_name), &disk.version, [&] {
-    disk = ListOnDisk{};
-    CheckSummary summary;
-    const FindingHandler keep = [&](const Finding& finding) { disk.findings.push_back(finding); };
-    PopulationCheck check(list, summary, keep);
-    ListFormReading reading(list, disk, check);
-    disk.state = readPopulationFile(files, list, reading);
-    check.finish(disk.state);
-  });
-  return disk;
+  FileSnapshot snapshot = takeSnapshot(files, std::string(list.file_name));
+  return listFromSnapshot(snapshot, list);
 }
 
-HttpAnswer listPage(FileSystem& files, int list_number, const HttpRequest& request) {
+HttpAnswer listPage(FileSystem& files, PageMemory& memory, int list_number,
+                    const HttpRequest& request) {
   const StateList* list = listOf(list_number);
   if (list == nullptr) return notFound();
-  const ListOnDisk disk = readListOnDisk(files, *list);
-  return listAnswer(200, *list, disk, disk.version, queryHas(request, "saved") ? kSavedNotice : "",
-                    rowsFromDisk(*list, disk));
+  const std::string notice = queryHas(request, "saved") ? kSavedNotice : "";
+  const std::string name(list->file_name);
+  PageMemory::Page& kept = memory.lists[static_cast<std::size_t>(list->number - 1)];
+  // Taken before the read: a change during it leaves a stamp that differs.
+  const std::optional<FileStamp> stamp = files.stampOf(name);
+  if (!stamp || kept.stamp != stamp) {
+    FileSnapshot snapshot = takeSnapshot(files, name);
+    const ListOnDisk disk = listFromSnapshot(snapshot, *list);
+    kept.content = listContent(*list, disk, disk.version, rowsFromDisk(*list, disk));
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    kept.stamp = stamp && !snapshot.failed && stamp->settled(now) ? stamp : std::nullopt;
+  }
+  return pageAnswer(200, listTitle(*list), notice + kept.content);
 }
 
 HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& request) {

@@ -1,5 +1,7 @@
 #include "web/page.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 
 namespace census {
@@ -67,29 +69,41 @@ HttpAnswer fixedAnswer(std::string_view type, std::string_view body) {
 
 }  // namespace
 
-std::string html(std::string_view text) {
-  std::string escaped;
+void appendHtml(std::string& out, std::string_view text) {
+  const bool plain = std::all_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x80 && c != '&' && c != '<' && c != '>' && c != '"' &&
+           c != '\'';
+  });
+  if (plain) {
+    out += text;
+    return;
+  }
   for (const char c : utf8FromBytes(text)) {
     switch (c) {
       case '&':
-        escaped += "&amp;";
+        out += "&amp;";
         break;
       case '<':
-        escaped += "&lt;";
+        out += "&lt;";
         break;
       case '>':
-        escaped += "&gt;";
+        out += "&gt;";
         break;
       case '"':
-        escaped += "&quot;";
+        out += "&quot;";
         break;
       case '\'':
-        escaped += "&#39;";
+        out += "&#39;";
         break;
       default:
-        escaped.push_back(c);
+        out.push_back(c);
     }
   }
+}
+
+std::string html(std::string_view text) {
+  std::string escaped;
+  appendHtml(escaped, text);
   return escaped;
 }
 

@@ -13,6 +13,9 @@ namespace census {
 // as entities, and bytes that are not UTF-8 read as Windows-1252.
 std::string html(std::string_view text);
 
+// The same, appended to out.
+void appendHtml(std::string& out, std::string_view text);
+
 // Text from a data file, for HTML: as html(), with control characters and
 // bidirectional controls shown as escapes.
 std::string fileHtml(std::string_view text);

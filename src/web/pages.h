@@ -3,6 +3,10 @@
 // saves through the one writer.
 #pragma once
 
+#include <array>
+#include <optional>
+#include <string>
+
 #include "os/file_system.h"
 #include "web/http_message.h"
 
@@ -11,8 +15,20 @@ namespace census {
 // "/": the five files, their status and how many findings each has.
 HttpAnswer filesPage(FileSystem& files);
 
+// What the pages keep between requests: the last form of each list, with
+// the stamp of the file it was filled from, as a list is asked for far more
+// often than it changes. A file changed since shows a new stamp.
+struct PageMemory {
+  struct Page {
+    std::optional<FileStamp> stamp;  // of the file as it was read, once settled
+    std::string content;
+  };
+  std::array<Page, 3> lists;
+};
+
 // "/lists/N": a form of the list's figures; POST saves it.
-HttpAnswer listPage(FileSystem& files, int list_number, const HttpRequest& request);
+HttpAnswer listPage(FileSystem& files, PageMemory& memory, int list_number,
+                    const HttpRequest& request);
 HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& request);
 
 // "/facility": the six answers; POST saves them.

@@ -13,42 +13,50 @@ namespace {
 struct Route {
   std::string_view method;
   std::string_view path;
-  HttpAnswer (*answer)(FileSystem& files, const HttpRequest& request);
+  HttpAnswer (*answer)(Site::Pages& pages, const HttpRequest& request);
 };
 
 constexpr std::array kRoutes = {
-    Route{"GET", "/", [](FileSystem& f, const HttpRequest&) { return filesPage(f); }},
-    Route{"GET", "/lists/1", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 1, r); }},
-    Route{"GET", "/lists/2", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 2, r); }},
-    Route{"GET", "/lists/3", [](FileSystem& f, const HttpRequest& r) { return listPage(f, 3, r); }},
+    Route{"GET", "/", [](Site::Pages& p, const HttpRequest&) { return filesPage(p.files); }},
+    Route{"GET", "/lists/1",
+          [](Site::Pages& p, const HttpRequest& r) { return listPage(p.files, p.memory, 1, r); }},
+    Route{"GET", "/lists/2",
+          [](Site::Pages& p, const HttpRequest& r) { return listPage(p.files, p.memory, 2, r); }},
+    Route{"GET", "/lists/3",
+          [](Site::Pages& p, const HttpRequest& r) { return listPage(p.files, p.memory, 3, r); }},
     Route{"POST", "/lists/1",
-          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 1, r); }},
+          [](Site::Pages& p, const HttpRequest& r) { return saveList(p.files, 1, r); }},
     Route{"POST", "/lists/2",
-          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 2, r); }},
+          [](Site::Pages& p, const HttpRequest& r) { return saveList(p.files, 2, r); }},
     Route{"POST", "/lists/3",
-          [](FileSystem& f, const HttpRequest& r) { return saveList(f, 3, r); }},
-    Route{"GET", "/facility", facilityPage},
-    Route{"POST", "/facility", saveFacility},
-    Route{"GET", "/grid", gridPage},
-    Route{"GET", "/check", [](FileSystem& f, const HttpRequest&) { return checkPage(f); }},
-    Route{"GET", "/report", [](FileSystem& f, const HttpRequest&) { return reportPage(f); }},
+          [](Site::Pages& p, const HttpRequest& r) { return saveList(p.files, 3, r); }},
+    Route{"GET", "/facility",
+          [](Site::Pages& p, const HttpRequest& r) { return facilityPage(p.files, r); }},
+    Route{"POST", "/facility",
+          [](Site::Pages& p, const HttpRequest& r) { return saveFacility(p.files, r); }},
+    Route{"GET", "/grid",
+          [](Site::Pages& p, const HttpRequest& r) { return gridPage(p.files, r); }},
+    Route{"GET", "/check", [](Site::Pages& p, const HttpRequest&) { return checkPage(p.files); }},
+    Route{"GET", "/report", [](Site::Pages& p, const HttpRequest&) { return reportPage(p.files); }},
     Route{"GET", "/export.csv",
-          [](FileSystem& f, const HttpRequest&) { return exportDownload(f, false); }},
+          [](Site::Pages& p, const HttpRequest&) { return exportDownload(p.files, false); }},
     Route{"GET", "/export.json",
-          [](FileSystem& f, const HttpRequest&) { return exportDownload(f, true); }},
-    Route{"GET", "/import", [](FileSystem&, const HttpRequest&) { return importPage(); }},
-    Route{"POST", "/import", previewImport},
-    Route{"POST", "/import/apply", applyImport},
-    Route{"GET", "/style.css", [](FileSystem&, const HttpRequest&) { return stylesheetAnswer(); }},
-    Route{"GET", "/form.js", [](FileSystem&, const HttpRequest&) { return scriptAnswer(); }},
+          [](Site::Pages& p, const HttpRequest&) { return exportDownload(p.files, true); }},
+    Route{"GET", "/import", [](Site::Pages&, const HttpRequest&) { return importPage(); }},
+    Route{"POST", "/import",
+          [](Site::Pages& p, const HttpRequest& r) { return previewImport(p.files, r); }},
+    Route{"POST", "/import/apply",
+          [](Site::Pages& p, const HttpRequest& r) { return applyImport(p.files, r); }},
+    Route{"GET", "/style.css", [](Site::Pages&, const HttpRequest&) { return stylesheetAnswer(); }},
+    Route{"GET", "/form.js", [](Site::Pages&, const HttpRequest&) { return scriptAnswer(); }},
 };
 
-HttpAnswer route(FileSystem& files, const HttpRequest& request) {
+HttpAnswer route(Site::Pages& pages, const HttpRequest& request) {
   const std::string method = request.method == "HEAD" ? "GET" : request.method;
   std::string allowed;
   for (const Route& route : kRoutes) {
     if (route.path != request.path()) continue;
-    if (route.method == method) return route.answer(files, request);
+    if (route.method == method) return route.answer(pages, request);
     allowed += allowed.empty() ? "" : ", ";
     allowed += route.method == "GET" ? "GET, HEAD" : route.method;
   }
@@ -67,7 +75,7 @@ HttpAnswer route(FileSystem& files, const HttpRequest& request) {
 
 HttpAnswer Site::answer(const HttpRequest& request) {
   std::optional<HttpAnswer> refused = accessRefusal(request, keys_);
-  HttpAnswer answer = refused ? std::move(*refused) : route(files_, request);
+  HttpAnswer answer = refused ? std::move(*refused) : route(pages_, request);
   addSecurityHeaders(answer, !refused && request.path() == "/report" && answer.status == 200);
   return answer;
 }

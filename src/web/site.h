@@ -13,13 +13,15 @@
 #include "os/file_system.h"
 #include "web/access.h"
 #include "web/http_message.h"
+#include "web/pages.h"
 
 namespace census {
 
+// A site answers one request at a time.
 class Site {
  public:
   // files must outlive the site.
-  Site(FileSystem& files, AccessKeys keys) : files_(files), keys_(std::move(keys)) {}
+  Site(FileSystem& files, AccessKeys keys) : pages_{files, {}}, keys_(std::move(keys)) {}
 
   // The answer to a request whose body has been read whole. HEAD is
   // answered as GET; the carrier leaves out the body.
@@ -29,8 +31,15 @@ class Site {
   // For a server that learns its port only once it listens.
   void setKeys(AccessKeys keys) { keys_ = std::move(keys); }
 
+  // What every page is given: the files, and what the pages keep between
+  // requests.
+  struct Pages {
+    FileSystem& files;
+    PageMemory memory;
+  };
+
  private:
-  FileSystem& files_;
+  Pages pages_;
   AccessKeys keys_;
 };
 

@@ -33,8 +33,8 @@ void require(bool holds, const char* what) {
 
 std::map<std::string, std::string> snapshot(const MemoryFileSystem& files) {
   std::map<std::string, std::string> contents;
-  for (const char* name : {"datas.dat", "Loc-datas.dat", "Loc-datas0.dat", "Recs-Loc.dat",
-                           "cens-stat.dat"}) {
+  for (const char* name :
+       {"datas.dat", "Loc-datas.dat", "Loc-datas0.dat", "Recs-Loc.dat", "cens-stat.dat"}) {
     contents[name] = files.get(name).value_or("<missing>");
   }
   return contents;

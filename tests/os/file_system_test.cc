@@ -1,6 +1,7 @@
 #include "os/file_system.h"
 
 #include <cerrno>
+#include <chrono>
 #include <filesystem>
 #include <vector>
 
@@ -75,6 +76,25 @@ TEST_F(DiskFiles, MissingFilesAndDirectoriesCannotBeOpened) {
   for (const char* name : {"missing.dat", "dir.dat"}) {
     EXPECT_TRUE(linesOf(name).empty()) << name;
   }
+}
+
+// A stamp changes with every save, even of a content of the same size in
+// the same tick, and not otherwise; a file changed just now is not settled.
+TEST_F(DiskFiles, AStampTellsEverySaveApart) {
+  EXPECT_FALSE(disk->stampOf("datas.dat").has_value());
+  ASSERT_EQ(save({{.name = "datas.dat", .content = "Oyo 1 1 0 0\n"}}), "");
+  const std::optional<FileStamp> first = disk->stampOf("datas.dat");
+  ASSERT_TRUE(first.has_value());
+  EXPECT_EQ(disk->stampOf("datas.dat"), first);
+  ASSERT_EQ(save({{.name = "datas.dat", .content = "Oyo 2 1 1 0\n"}}), "");
+  EXPECT_NE(disk->stampOf("datas.dat"), first);
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  EXPECT_FALSE(disk->stampOf("datas.dat")->settled(now));
+  EXPECT_TRUE(disk->stampOf("datas.dat")->settled(now + 3'000'000'000));
+  std::filesystem::create_directory("folder");
+  EXPECT_FALSE(disk->stampOf("folder").has_value());
 }
 
 TEST_F(DiskFiles, SavesWholeAndLeavesNothingBehind) {

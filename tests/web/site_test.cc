@@ -301,6 +301,21 @@ TEST_F(SiteTest, AnImportShowsWhatWouldChangeAndAppliesItAsOneSave) {
   EXPECT_NE(bodyOf(bad).find("the header has no column"), std::string::npos);
 }
 
+// The page of a list is kept between requests, and shown anew once the
+// file changes by any hand.
+TEST_F(SiteTest, AListPageFollowsEveryChangeOfItsFile) {
+  files.set("datas.dat", "Oyo 1 1 0 0\n");
+  EXPECT_NE(bodyOf(get("/lists/1")).find("aria-label=\"Oyo total\" value=\"1\""),
+            std::string::npos);
+  EXPECT_NE(bodyOf(get("/lists/1")).find("aria-label=\"Oyo total\" value=\"1\""),
+            std::string::npos);
+  files.set("datas.dat", "Oyo 2 1 1 0\n");
+  EXPECT_NE(bodyOf(get("/lists/1")).find("aria-label=\"Oyo total\" value=\"2\""),
+            std::string::npos);
+  files.remove("datas.dat");
+  EXPECT_NE(bodyOf(get("/lists/1")).find("is not saved yet"), std::string::npos);
+}
+
 TEST_F(SiteTest, CheckFindingsLinkToTheirFieldsAndRows) {
   files.set("datas.dat", "Oyo 1 1 x 0\n");
   files.set("cens-stat.dat", std::string(150, '\n') + "1 2\n");
