@@ -16,7 +16,7 @@ WINDOWS_PACKAGES := g++-mingw-w64-x86-64-posix wine wine64 googletest
 FUZZ_PACKAGES := clang libclang-rt-dev
 FUZZ_SECONDS ?= 60
 
-.PHONY: census run test test-asan windows test-windows fuzz bench install package package-windows \
+.PHONY: census run test test-asan windows test-windows fuzz bench bench-serve install package package-windows \
   run-deps deps format format-check clean
 
 # build/default/census alone, without the tests or what they need.
@@ -67,6 +67,11 @@ BENCH_LINES ?= 1000000
 BENCH_RUNS ?= 5
 bench: deps
 	RUNS=$(BENCH_RUNS) bench/run $(BENCH_LINES)
+
+# census serve against nginx with wrk, on loopback: see the README.
+BENCH_SECONDS ?= 10
+bench-serve: deps
+	bench/serve $(BENCH_SECONDS)
 
 # Installs census, its manual page and README under PREFIX (default /usr/local).
 PREFIX ?= /usr/local

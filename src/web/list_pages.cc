@@ -323,7 +323,8 @@ FacilityOnDisk readFacilityOnDisk(FileSystem& files) {
 HttpAnswer facilityAnswer(int status, const FacilityOnDisk& disk, const std::string& version,
                           const std::string& notice,
                           const std::array<std::string, kFacilityAnswerCount>& values,
-                          const std::array<std::string, kFacilityAnswerCount>& problems) {
+                          const std::array<std::string, kFacilityAnswerCount>& problems,
+                          const std::array<std::string, kFacilityAnswerCount>& now = {}) {
   std::string body = notice + fileStatusHtml(kFacilityFileName, disk.state);
   body +=
       "<form method=\"post\" action=\"/facility\" novalidate>\n<input type=\"hidden\" "
@@ -340,8 +341,11 @@ HttpAnswer facilityAnswer(int status, const FacilityOnDisk& disk, const std::str
             "data-kind=\"word\" name=\"" +
             id + "\" id=\"" + id + "\" value=\"" + html(values[i]) + "\" aria-describedby=\"" + id +
             "-error\" aria-invalid=\"" + (problems[i].empty() ? "false" : "true") +
-            "\"><span class=\"error\" id=\"" + id + "-error\">" + html(problems[i]) +
-            "</span></td></tr>\n";
+            "\"><span class=\"error\" id=\"" + id + "-error\">" + html(problems[i]) + "</span>" +
+            (now[i].empty()
+                 ? ""
+                 : "<span class=\"warning\">now in the file: " + fileHtml(now[i]) + "</span>") +
+            "</td></tr>\n";
   }
   body += "</tbody>\n</table>\n<button type=\"submit\">Save</button>\n</form>\n";
   return pageAnswer(status, "Facility record: " + std::string(kFacilityFileName), body);
@@ -475,11 +479,13 @@ HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request) {
   if (!failure.changed) {
     return facilityAnswer(500, disk, version, saveFailureNotice(failure), answers, problems);
   }
+  std::array<std::string, kFacilityAnswerCount> now;
   for (std::size_t i = 0; i < kFacilityAnswerCount; ++i) {
-    if (disk.answers[i] != answers[i]) problems[i] = "now in the file: " + disk.answers[i];
+    if (disk.answers[i] != answers[i])
+      now[i] = disk.answers[i].empty() ? "nothing" : disk.answers[i];
   }
   return facilityAnswer(409, disk, disk.version, conflictNotice(kFacilityFileName), answers,
-                        problems);
+                        problems, now);
 }
 
 namespace {

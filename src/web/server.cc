@@ -126,6 +126,7 @@ class Session : public std::enable_shared_from_this<Session> {
   void onBody(beast::error_code error);
   void answer(HttpAnswer answer, bool keep_alive, bool head);
   void onWritten(beast::error_code error, bool keep_alive);
+  void closeGently();
 
   beast::tcp_stream stream_;
   beast::flat_buffer buffer_;
@@ -134,6 +135,7 @@ class Session : public std::enable_shared_from_this<Session> {
   Server& server_;
   bool first_ = true;
   bool busy_ = false;
+  std::size_t drained_ = 0;  // bytes read and dropped while closing
   Clock::time_point started_;
   std::string method_;
   std::string path_;
@@ -286,7 +288,13 @@ void Session::onBody(beast::error_code error) {
   if (error) return;
   const bool keep_alive = parser_->get().keep_alive();
   const HttpRequest request = requestOf(*parser_);
-  HttpAnswer site_answer = server_.site().answer(request);
+  HttpAnswer site_answer;
+  try {
+    site_answer = server_.site().answer(request);
+  } catch (const std::exception&) {
+    // Out of memory, say: this request fails, the server goes on.
+    site_answer = carrierAnswer(500, "Server error", "This request could not be answered.");
+  }
   const bool keep = keep_alive && !site_answer.close && !server_.stopping();
   answer(std::move(site_answer), keep, method_ == "HEAD");
 }
@@ -306,15 +314,31 @@ void Session::answer(HttpAnswer answer, bool keep_alive, bool head) {
 
 void Session::onWritten(beast::error_code error, bool keep_alive) {
   if (error) return;
-  if (!keep_alive) {
-    beast::error_code ignored;
-    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
-    return;
-  }
+  if (!keep_alive) return closeGently();
   first_ = false;
   method_.clear();
   path_.clear();
   readHeader();
+}
+
+// Ends the sending side and reads what the client still sends (the body of
+// a refused request, say) for a moment before the socket closes: closed at
+// once with bytes unread, it would reset the connection, and the client
+// could lose the answer before reading it.
+void Session::closeGently() {
+  constexpr std::size_t kMostDrained = 2 * 1024 * 1024;
+  busy_ = false;  // nothing more to answer: a stop may close it
+  if (drained_ == 0) {
+    beast::error_code ignored;
+    stream_.socket().shutdown(tcp::socket::shutdown_send, ignored);
+    stream_.expires_after(std::chrono::seconds(1));
+  }
+  buffer_.clear();
+  stream_.async_read_some(buffer_.prepare(16 * 1024),
+                          [self = shared_from_this()](beast::error_code error, std::size_t read) {
+                            self->drained_ += read + 1;
+                            if (!error && self->drained_ < kMostDrained) self->closeGently();
+                          });
 }
 
 }  // namespace

@@ -6,8 +6,8 @@
 // Checked on every input, besides what the sanitizers catch: the answer is
 // HTTP/1.1 with a status and every security header; a file changes only
 // through a POST that the site answered as a save (303, or 200 from an
-// import's apply); the cookie's secret is given only for the token; and
-// no answer holds the token.
+// import's apply); the cookie is set only for the token; and neither
+// secret comes back unless the request's body typed it into a field.
 #include <cstdint>
 #include <cstdlib>
 #include <iostream>
@@ -57,11 +57,24 @@ void runOne(std::string_view input) {
           "a Content-Security-Policy");
   require(head.find("\r\nX-Content-Type-Options: nosniff") != std::string_view::npos, "nosniff");
   require(head.find("\r\nCache-Control: no-store") != std::string_view::npos, "no-store");
-  require(answer.find(kKeys.token) == std::string::npos, "no answer holds the token");
-  if (answer.find(kKeys.cookie_value) != std::string::npos) {
+  // A secret may come back only where the request's own body typed it
+  // into a field, or as the cookie traded for the token.
+  const std::size_t body_at = input.find("\r\n\r\n");
+  const std::string_view body =
+      body_at == std::string_view::npos ? std::string_view() : input.substr(body_at);
+  const auto typed = [&](const std::string& secret) {
+    return body.find(secret) != std::string_view::npos;
+  };
+  require(answer.find(kKeys.token) == std::string::npos || typed(kKeys.token),
+          "no answer holds the token");
+  if (head.find("\r\nSet-Cookie:") != std::string_view::npos) {
     require(status == 303 && input.find(kKeys.token) != std::string_view::npos,
             "the cookie only for the token");
   }
+  require(std::string_view(answer).substr(head.size()).find(kKeys.cookie_value) ==
+                  std::string_view::npos ||
+              typed(kKeys.cookie_value),
+          "no answer echoes the cookie");
   if (snapshot(files) != before) {
     require(input.starts_with("POST ") && (status == 303 || status == 200),
             "a file changes only through a save");
