@@ -32,9 +32,9 @@ class ServerTest : public InMemory {
     tcp::socket socket(io);
     socket.connect(
         {boost::asio::ip::address_v4::loopback(), static_cast<unsigned short>(server->port())});
-    boost::asio::write(socket, boost::asio::buffer(bytes));
-    std::string answer;
     boost::system::error_code error;
+    boost::asio::write(socket, boost::asio::buffer(bytes), error);
+    std::string answer;
     boost::asio::read(socket, boost::asio::dynamic_buffer(answer), error);
     return answer;
   }
@@ -66,6 +66,16 @@ TEST_F(ServerTest, AnswersOnLoopbackAndLogsOneLineWithoutTheQuery) {
   const std::string line = log.str();
   EXPECT_NE(line.find("Z GET /lists/1 303 0 "), std::string::npos) << line;
   EXPECT_EQ(line.find(std::string(32, 'a')), std::string::npos);
+}
+
+// A body refused for its size is not read, yet the answer arrives whole:
+// the server reads and drops what is still sent before it closes.
+TEST_F(ServerTest, ARefusedUploadStillGetsItsAnswer) {
+  const std::string host = "Host: 127.0.0.1:" + std::to_string(server->port()) + "\r\n";
+  const std::string answer =
+      exchange("POST /import HTTP/1.1\r\n" + host + "Content-Length: 5000000\r\n\r\n" +
+               std::string(300 * 1024, 'x'));
+  EXPECT_EQ(answer.substr(0, 12), "HTTP/1.1 413") << answer.substr(0, 100);
 }
 
 // Stopping closes idle connections at once: run() returns well within its
