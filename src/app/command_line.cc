@@ -4,10 +4,12 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <ctime>
 
 #include "base/text.h"
 #include "commands/check.h"
 #include "commands/export.h"
+#include "commands/history.h"
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
@@ -29,12 +31,16 @@ constexpr std::string_view kHelpFooter =
 
 // The settings of every command; each reads only its own.
 struct CommandSettings {
-  std::string format = "csv";    // export
-  std::string output;            // export, report: "" for the default
-  std::string input;             // import
-  bool dry_run = false;          // import
-  int port = kDefaultServePort;  // serve
-  bool open_browser = false;     // serve
+  std::string format = "csv";               // export
+  std::string output;                       // export, report: "" for the default
+  std::string input;                        // import
+  bool dry_run = false;                     // import
+  int port = kDefaultServePort;             // serve
+  bool open_browser = false;                // serve
+  std::string history_file;                 // history
+  bool start_history = false;               // history
+  std::string save_number;                  // restore
+  std::vector<std::string> restored_files;  // restore
 };
 
 void noOptions(CLI::App&, CommandSettings&) {}
@@ -75,6 +81,28 @@ void serveOptions(CLI::App& command, CommandSettings& settings) {
   command.add_flag("--open", settings.open_browser, "Open the address in the desktop's browser");
 }
 
+void historyOptions(CLI::App& command, CommandSettings& settings) {
+  command.add_option("--format", settings.format, "text (the default) or json")
+      ->type_name("FORMAT")
+      ->check(CLI::IsMember({"text", "json"}))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command.add_flag("--start", settings.start_history,
+                   "Start keeping a history here (census-history/)");
+  command.add_option("file", settings.history_file, "Only the saves of this data file")
+      ->type_name("FILE");
+}
+
+void restoreOptions(CLI::App& command, CommandSettings& settings) {
+  command.add_flag("--dry-run", settings.dry_run, "Say what would change, but write nothing");
+  command
+      .add_option("number", settings.save_number,
+                  "The save to undo, as 'census history' numbers it")
+      ->type_name("N")
+      ->required();
+  command.add_option("files", settings.restored_files, "Only these of its files")
+      ->type_name("FILE");
+}
+
 struct Streams {
   std::istream& in;
   std::ostream& out;
@@ -93,16 +121,17 @@ int usageError(std::ostream& errors, const std::string& problem) {
 struct Command {
   const char* name;
   const char* help;
+  SaveWay way;  // how its saves of data files are recorded
   void (*addOptions)(CLI::App& command, CommandSettings& settings);
   int (*run)(const CommandSettings& settings, Streams& streams);
 };
 
 constexpr std::array kCommands = {
     Command{"check", "Check the data files and say where each problem is; change nothing",
-            noOptions,
+            SaveWay::kDialogue, noOptions,
             [](const CommandSettings&, Streams& s) { return runCheck(s.files, s.out, s.errors); }},
     Command{"export", "Write the figures as CSV or JSON, with ISO 3166-2 state codes",
-            exportOptions,
+            SaveWay::kDialogue, exportOptions,
             [](const CommandSettings& settings, Streams& s) {
               useBinaryStandardOutput();
               return runExport(s.files,
@@ -110,13 +139,13 @@ constexpr std::array kCommands = {
                                settings.output, s.out, s.errors);
             }},
     Command{"import", "Replace the population files of the lists a CSV file holds, all or nothing",
-            importOptions,
+            SaveWay::kImport, importOptions,
             [](const CommandSettings& settings, Streams& s) {
               useBinaryStandardInput();
               return runImport(s.files, settings.input, settings.dry_run, s.in, s.out, s.errors);
             }},
     Command{"report", "Write one HTML page of tables, charts and problems, to view or print",
-            reportOptions,
+            SaveWay::kDialogue, reportOptions,
             [](const CommandSettings& settings, Streams& s) {
               if (const std::string problem = sourceDateEpochProblem(); !problem.empty()) {
                 return usageError(s.errors, problem);
@@ -125,9 +154,21 @@ constexpr std::array kCommands = {
               return runReport(s.files, settings.output, s.out, s.errors);
             }},
     Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
-            serveOptions,
+            SaveWay::kServe, serveOptions,
             [](const CommandSettings& settings, Streams& s) {
               return runServe(s.files, s.platform, settings.port, settings.open_browser, s.errors);
+            }},
+    Command{"history", "List the saves kept in census-history/, newest first, and what changed",
+            SaveWay::kDialogue, historyOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              return runHistory(s.files, settings.history_file, settings.format == "json",
+                                settings.start_history, s.out, s.errors);
+            }},
+    Command{"restore", "Put the files back as they were before a save, as a save of its own",
+            SaveWay::kRestore, restoreOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              return runRestore(s.files, settings.save_number, settings.restored_files,
+                                settings.dry_run, s.out, s.errors);
             }},
 };
 
@@ -211,11 +252,17 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     }
   }
   files.recoverSaves();
-  Streams streams{in, out, errors, files, platform};
+  // Every save of data files is recorded where a history is kept, with the
+  // way of the command that made it.
+  RecordingFileSystem recording(files, SaveWay::kDialogue, operatingSystemUser(),
+                                [] { return std::time(nullptr); });
+  Streams streams{in, out, errors, recording, platform};
   for (const auto& [sub, command] : commands) {
-    if (sub->parsed()) return reportWriteError(command->run(settings, streams), out, errors);
+    if (!sub->parsed()) continue;
+    recording.setWay(command->way);
+    return reportWriteError(command->run(settings, streams), out, errors);
   }
-  return runCensus(in, out, errors, platform, files);
+  return runCensus(in, out, errors, platform, recording);
 }
 
 }  // namespace census

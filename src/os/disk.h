@@ -33,6 +33,9 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason,
 // there is none or it cannot be looked at.
 bool stampOf(const std::string& path, FileStamp* stamp);
 
+// Makes a folder at path. Returns false with *reason set where it cannot.
+bool makeFolder(const std::string& path, std::string* reason);
+
 // Follows symbolic links from path to the name of the file they lead to
 // (which may not exist yet); path itself where it is no link. A link that
 // is relative is read from the link's own folder.

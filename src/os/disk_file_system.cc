@@ -48,6 +48,7 @@ struct Step {
   const FileReplacement* file;
   std::string target;       // the file to replace, links followed
   bool write_into = false;  // not a regular file: written into, not replaced
+  bool remove = false;      // removed, not replaced: it has no temporary file
   unsigned mode = 0;        // the target's permission bits to keep; 0 for a new file
   std::string temporary;
 };
@@ -66,6 +67,7 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
     return true;
   }
   step->target = disk::resolveLinks(file.name);
+  step->remove = file.remove;
   disk::PathInfo info;
   std::string reason;
   if (!disk::inspect(step->target, &info, &reason)) return fail(failure, file.name, reason);
@@ -80,7 +82,9 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
     case disk::Kind::kDirectory:
       return fail(failure, file.name, errorText(EISDIR));
     case disk::Kind::kOther:
-      if (!file.operator_output) return fail(failure, file.name, "not a regular file");
+      if (!file.operator_output || file.remove) {
+        return fail(failure, file.name, "not a regular file");
+      }
       step->write_into = true;
       return true;
     case disk::Kind::kRegular:
@@ -101,7 +105,8 @@ bool planSteps(std::span<const FileReplacement> files, std::vector<Step>* steps,
 }
 
 // The journal: its header, then each temporary file and its target, each
-// name ended by a NUL byte, and, once the save is decided, the commit mark.
+// name ended by a NUL byte (an empty temporary name for a file to remove),
+// and, once the save is decided, the commit mark.
 std::string journalText(const std::vector<Step>& steps, bool committed) {
   std::string text(kJournalHeader);
   for (const Step& step : steps) {
@@ -145,7 +150,9 @@ void settleJournal(const std::string& path) {
     }
     const std::string target(names.substr(0, target_end));
     names.remove_prefix(target_end + 1);
-    if (committed && disk::exists(temporary)) {
+    if (temporary.empty()) {
+      if (committed) disk::removeFile(target);
+    } else if (committed && disk::exists(temporary)) {
       disk::renameOver(temporary, target, &ignored);
       disk::syncFolder(disk::folderOf(target));
     } else {
@@ -191,6 +198,22 @@ class DiskFileSystem final : public FileSystem {
     return stamp;
   }
 
+  std::string contentAsWritten(const FileReplacement& file) const override {
+    return file.line_ends == LineEnds::kPlatform ? disk::withPlatformLineEnds(file.content)
+                                                 : file.content;
+  }
+
+  bool folderExists(const std::string& name) override {
+    disk::PathInfo info;
+    std::string ignored;
+    return disk::inspect(name, &info, &ignored, disk::Writability::kSkip) &&
+           info.kind == disk::Kind::kDirectory;
+  }
+
+  bool makeFolder(const std::string& name, std::string* reason) override {
+    return disk::makeFolder(name, reason);
+  }
+
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     std::vector<Step> steps;
     return planSteps(files, &steps, failure);
@@ -216,7 +239,7 @@ class DiskFileSystem final : public FileSystem {
       return false;
     }
     for (Step& step : steps) {
-      if (!step.write_into) step.temporary = freeTemporaryName(step.target);
+      if (!step.write_into && !step.remove) step.temporary = freeTemporaryName(step.target);
     }
     if (!writeJournal(journal, journalText(steps, false), &reason)) {
       disk::removeFile(journal);
@@ -260,7 +283,7 @@ class DiskFileSystem final : public FileSystem {
 
   static bool writeTemporaries(std::vector<Step>& steps, SaveFailure* failure) {
     for (Step& step : steps) {
-      if (step.write_into) continue;
+      if (step.write_into || step.remove) continue;
       std::string reason;
       disk::NewFile file;
       const std::string content = step.file->line_ends == LineEnds::kPlatform
@@ -273,7 +296,7 @@ class DiskFileSystem final : public FileSystem {
       }
     }
     for (const Step& step : steps) {
-      if (!step.write_into) disk::syncFolder(disk::folderOf(step.temporary));
+      if (!step.write_into && !step.remove) disk::syncFolder(disk::folderOf(step.temporary));
     }
     return true;
   }
@@ -309,6 +332,10 @@ class DiskFileSystem final : public FileSystem {
     for (const Step& step : steps) {
       if (step.write_into) continue;
       std::string reason;
+      if (step.remove) {
+        disk::removeFile(step.target);
+        continue;
+      }
       if (!disk::renameOver(step.temporary, step.target, &reason)) {
         return fail(failure, step.file->name, reason);
       }

@@ -174,6 +174,12 @@ bool renameOver(const std::string& from, const std::string& to, std::string* rea
 
 void removeFile(const std::string& path) { ::unlink(path.c_str()); }
 
+bool makeFolder(const std::string& path, std::string* reason) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  *reason = reasonFor(errno);
+  return false;
+}
+
 void syncFolder(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return;

@@ -64,6 +64,9 @@ struct FileReplacement {
   // moment of the save must be this. Otherwise the save changes nothing
   // and fails with SaveFailure::changed set.
   std::string expected_version = {};
+  // Where set, the file is removed instead, in the same save; one that is
+  // not there stays so.
+  bool remove = false;
 };
 
 // What tells one content of a file from another without reading it: where
@@ -115,6 +118,15 @@ class FileSystem {
   // place, a read-only file, a full disk.
   // REQUIRES: files is not empty; no name appears twice.
   virtual bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) = 0;
+
+  // The bytes a save writes for the file: its content, with "\n" as the
+  // platform's line end where it asks for that.
+  virtual std::string contentAsWritten(const FileReplacement& file) const = 0;
+
+  // Whether a folder stands at name; makes one there (in a folder that
+  // exists), returning false with *reason set where it cannot.
+  virtual bool folderExists(const std::string& name) = 0;
+  virtual bool makeFolder(const std::string& name, std::string* reason) = 0;
 
   // Finishes a save of the working directory that was cut short after it
   // was decided, or discards one cut short before, and removes what it left

@@ -83,6 +83,23 @@ bool MemoryFileSystem::checkReplaceable(std::span<const FileReplacement> files,
   return true;
 }
 
+bool MemoryFileSystem::folderExists(const std::string& name) {
+  const auto entry = entries_.find(name);
+  if (entry != entries_.end()) return entry->second.oddity == Oddity::kDirectory;
+  const auto inside = entries_.lower_bound(name + "/");
+  return inside != entries_.end() && inside->first.starts_with(name + "/");
+}
+
+bool MemoryFileSystem::makeFolder(const std::string& name, std::string* reason) {
+  const auto entry = entries_.find(name);
+  if (entry != entries_.end() && entry->second.oddity != Oddity::kDirectory) {
+    *reason = errorText(EEXIST);
+    return false;
+  }
+  entries_[name] = Entry{"", Oddity::kDirectory, ++generations_};
+  return true;
+}
+
 std::optional<FileStamp> MemoryFileSystem::stampOf(const std::string& name) {
   const auto entry = entries_.find(name);
   if (entry == entries_.end() || entry->second.oddity == Oddity::kDirectory) return std::nullopt;
@@ -99,7 +116,11 @@ bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, Save
   }
   if (space_left_) *space_left_ -= size;
   for (const FileReplacement& file : files) {
-    entries_[file.name] = Entry{file.content, Oddity::kNone, ++generations_};
+    if (file.remove) {
+      entries_.erase(file.name);
+    } else {
+      entries_[file.name] = Entry{file.content, Oddity::kNone, ++generations_};
+    }
   }
   ++saves_;
   return true;

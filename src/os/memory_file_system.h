@@ -42,6 +42,9 @@ class MemoryFileSystem final : public FileSystem {
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override;
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
   void recoverSaves() override {}
+  std::string contentAsWritten(const FileReplacement& file) const override { return file.content; }
+  bool folderExists(const std::string& name) override;
+  bool makeFolder(const std::string& name, std::string* reason) override;
 
  private:
   struct Entry {

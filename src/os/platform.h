@@ -53,6 +53,10 @@ std::vector<std::string> commandLineArguments(int argc, char** argv);
 // Returns false where the source cannot be read.
 bool secureRandomBytes(std::span<unsigned char> buffer);
 
+// The name of the operating-system user running the program, or "" where
+// it cannot be told.
+std::string operatingSystemUser();
+
 // Lets the process open as many files and connections as the system allows
 // it, not only the default soft limit; does nothing where there is none.
 void raiseOpenFileLimit();

@@ -2,6 +2,7 @@
 // console commands of the program's home platform, which do not exist here,
 // are mapped to their nearest equivalents, each spawned without a shell.
 #include <fcntl.h>
+#include <pwd.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/random.h>
@@ -165,6 +166,15 @@ bool secureRandomBytes(std::span<unsigned char> buffer) {
     filled += static_cast<std::size_t>(got);
   }
   return true;
+}
+
+std::string operatingSystemUser() {
+  if (const passwd* entry = ::getpwuid(::geteuid());
+      entry != nullptr && entry->pw_name != nullptr) {
+    return entry->pw_name;
+  }
+  const char* name = std::getenv("LOGNAME");
+  return name != nullptr ? name : "";
 }
 
 void raiseOpenFileLimit() {

@@ -69,6 +69,13 @@ bool secureRandomBytes(std::span<unsigned char> buffer) {
                          BCRYPT_USE_SYSTEM_PREFERRED_RNG) == 0;
 }
 
+std::string operatingSystemUser() {
+  wchar_t name[257];
+  DWORD size = 257;
+  if (GetUserNameW(name, &size) == 0) return "";
+  return utf8FromWide(name);
+}
+
 void raiseOpenFileLimit() {}
 
 std::vector<std::string> commandLineArguments(int, char**) {

@@ -1,0 +1,230 @@
+#include "records/history.h"
+
+#include <algorithm>
+#include <array>
+
+#include "base/sha256.h"
+#include "os/platform.h"
+#include "records/census_grid_file.h"
+#include "records/facility_file.h"
+#include "records/state_lists.h"
+
+namespace census {
+namespace {
+
+constexpr std::array<std::string_view, 4> kWayNames = {"dialogue", "import", "serve", "restore"};
+constexpr int kMostAttempts = 5;
+
+std::string keptName(std::string_view sha256) {
+  return std::string(kHistoryFolder) + "/" + std::string(sha256);
+}
+
+bool isSha256(std::string_view text) {
+  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
+std::vector<std::string_view> fieldsOf(std::string_view line) {
+  std::vector<std::string_view> fields;
+  for (std::size_t tab; (tab = line.find('\t')) != std::string_view::npos;) {
+    fields.push_back(line.substr(0, tab));
+    line.remove_prefix(tab + 1);
+  }
+  fields.push_back(line);
+  return fields;
+}
+
+// An entry from a whole line of the log, or nullopt where the line is not one.
+std::optional<HistoryEntry> parseEntry(std::string_view line) {
+  const std::vector<std::string_view> fields = fieldsOf(line);
+  if (fields.size() < 7 || (fields.size() - 4) % 3 != 0) return std::nullopt;
+  HistoryEntry entry;
+  for (const char c : fields[0]) {
+    if (c < '0' || c > '9' || entry.number > 100'000'000) return std::nullopt;
+    entry.number = entry.number * 10 + static_cast<std::size_t>(c - '0');
+  }
+  if (entry.number == 0 ||
+      std::find(kWayNames.begin(), kWayNames.end(), fields[2]) == kWayNames.end()) {
+    return std::nullopt;
+  }
+  entry.time = fields[1];
+  entry.way = fields[2];
+  entry.user = fields[3];
+  for (std::size_t i = 4; i < fields.size(); i += 3) {
+    const auto known = [](std::string_view sha) { return sha == kNoContent || isSha256(sha); };
+    if (!isDataFile(fields[i]) || !known(fields[i + 1]) || !known(fields[i + 2])) {
+      return std::nullopt;
+    }
+    entry.files.push_back({std::string(fields[i]), std::string(fields[i + 1]),
+                           std::string(fields[i + 2])});
+  }
+  return entry;
+}
+
+// A user name as the log keeps it: one field, with no control character.
+std::string userField(std::string user) {
+  for (char& c : user) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) c = '?';
+  }
+  return user.empty() ? "unknown" : user;
+}
+
+std::string utcText(std::time_t moment) {
+  const std::tm utc = utcTime(moment);
+  char text[32];
+  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
+  return text;
+}
+
+std::string entryLine(const HistoryEntry& entry) {
+  std::string line = std::to_string(entry.number) + "\t" + entry.time + "\t" + entry.way + "\t" +
+                     entry.user;
+  for (const HistoryFile& file : entry.files) {
+    line += "\t" + file.name + "\t" + file.before + "\t" + file.after;
+  }
+  return line + "\n";
+}
+
+}  // namespace
+
+std::string_view wayName(SaveWay way) { return kWayNames[static_cast<std::size_t>(way)]; }
+
+bool isDataFile(std::string_view name) {
+  if (name == kFacilityFileName || name == kCensusGridFileName) return true;
+  for (const StateList& list : stateLists()) {
+    if (list.file_name == name) return true;
+  }
+  return false;
+}
+
+History readHistory(FileSystem& files) {
+  History history;
+  history.kept = files.folderExists(std::string(kHistoryFolder));
+  if (!history.kept) return history;
+  const std::string log(kHistoryLog);
+  if (files.openForReading(log).status == OpenStatus::kMissing) return history;
+  std::string reason;
+  if (!readWholeFile(files, log, &history.log, &reason)) {
+    history.state = {FileStatus::kUnreadable, reason, false};
+    return history;
+  }
+  history.state.status = FileStatus::kSaved;
+  std::string_view rest(history.log);
+  for (std::size_t number = 1; !rest.empty(); ++number) {
+    const std::size_t end = rest.find('\n');
+    if (end == std::string_view::npos) {
+      history.torn_line = number;
+      break;
+    }
+    if (auto entry = parseEntry(rest.substr(0, end))) history.entries.push_back(std::move(*entry));
+    rest.remove_prefix(end + 1);
+  }
+  return history;
+}
+
+std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256) {
+  if (!isSha256(sha256)) return std::nullopt;
+  std::string content;
+  std::string reason;
+  if (!readWholeFile(files, keptName(sha256), &content, &reason)) return std::nullopt;
+  if (sha256Hex(content) != sha256) return std::nullopt;
+  return content;
+}
+
+bool startHistory(FileSystem& files, std::string* reason) {
+  const std::string folder(kHistoryFolder);
+  return files.folderExists(folder) || files.makeFolder(folder, reason);
+}
+
+RecordingFileSystem::RecordingFileSystem(FileSystem& files, SaveWay way, std::string user,
+                                         std::function<std::time_t()> clock)
+    : files_(files), way_(way), user_(userField(std::move(user))), clock_(std::move(clock)) {}
+
+bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
+                                       SaveFailure* failure) {
+  const bool data = std::any_of(files.begin(), files.end(),
+                                [](const FileReplacement& file) { return isDataFile(file.name); });
+  if (!data) return files_.replaceFiles(files, failure);
+  if (!files_.folderExists(std::string(kHistoryFolder))) {
+    if (way_ == SaveWay::kDialogue) return files_.replaceFiles(files, failure);
+    std::string reason;
+    if (!startHistory(files_, &reason)) {
+      *failure = {std::string(kHistoryFolder), reason};
+      return false;
+    }
+  }
+  // Another save may come between the reading and the lock: its change
+  // shows as a version that no longer holds, and the entry is made anew.
+  for (int attempt = 0; attempt < kMostAttempts; ++attempt) {
+    bool retry = false;
+    if (recordedSave(files, failure, &retry)) return true;
+    if (!retry) return false;
+  }
+  return false;
+}
+
+bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files,
+                                       SaveFailure* failure, bool* retry) {
+  History history = readHistory(files_);
+  if (history.state.unreadable()) {
+    *failure = {std::string(kHistoryLog), history.state.reason};
+    return false;
+  }
+  HistoryEntry entry;
+  entry.number = history.entries.empty() ? 1 : history.entries.back().number + 1;
+  entry.time = utcText(clock_());
+  entry.way = wayName(way_);
+  entry.user = user_;
+
+  std::vector<FileReplacement> saves(files.begin(), files.end());
+  std::vector<FileReplacement> kept;
+  std::vector<std::string> versions_taken;  // files whose expected version this save set
+  const auto keep = [&](const std::string& sha256, std::string content) {
+    if (sha256 == kNoContent) return;
+    const std::string name = keptName(sha256);
+    const bool queued = std::any_of(kept.begin(), kept.end(),
+                                    [&](const FileReplacement& file) { return file.name == name; });
+    if (queued || files_.openForReading(name).status != OpenStatus::kMissing) return;
+    kept.push_back({.name = name, .content = std::move(content), .line_ends = LineEnds::kExact});
+  };
+  for (FileReplacement& save : saves) {
+    if (!isDataFile(save.name)) continue;
+    std::string before_content;
+    std::string before = std::string(kNoContent);
+    if (files_.openForReading(save.name).status != OpenStatus::kMissing) {
+      std::string reason;
+      if (!readWholeFile(files_, save.name, &before_content, &reason)) {
+        *failure = {save.name, reason};
+        return false;
+      }
+      before = sha256Hex(before_content);
+    }
+    std::string after_content = save.remove ? "" : files_.contentAsWritten(save);
+    const std::string after = save.remove ? std::string(kNoContent) : sha256Hex(after_content);
+    if (save.expected_version.empty()) {
+      save.expected_version = before == kNoContent ? std::string(kAbsentVersion) : before;
+      versions_taken.push_back(save.name);
+    }
+    keep(before, std::move(before_content));
+    keep(after, std::move(after_content));
+    entry.files.push_back({save.name, before, after});
+  }
+  // A torn last line is let go: the log goes on from its last whole line.
+  std::string log = history.log.substr(0, history.log.rfind('\n') + 1);
+  if (history.torn_line == 0) log = history.log;
+  FileReplacement log_save{.name = std::string(kHistoryLog),
+                           .content = log + entryLine(entry),
+                           .line_ends = LineEnds::kExact,
+                           .expected_version = history.state.saved()
+                                                   ? contentVersion(history.log)
+                                                   : std::string(kAbsentVersion)};
+  versions_taken.push_back(log_save.name);
+  saves.insert(saves.end(), std::make_move_iterator(kept.begin()),
+               std::make_move_iterator(kept.end()));
+  saves.push_back(std::move(log_save));
+  if (files_.replaceFiles(saves, failure)) return true;
+  *retry = failure->changed && std::find(versions_taken.begin(), versions_taken.end(),
+                                         failure->name) != versions_taken.end();
+  return false;
+}
+
+}  // namespace census

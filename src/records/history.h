@@ -1,0 +1,119 @@
+// The history of the saves of a folder's data files, kept where the folder
+// has a folder "census-history/" beside them. Every save of data files
+// through a RecordingFileSystem then adds one entry to the log
+// "census-history/log", and every content a save replaced or wrote is kept
+// once, by its SHA-256, as "census-history/<sha256>". The entry, the kept
+// contents and the new files are one save: all of them or none.
+//
+// The log is one line per save, its fields separated by tabs:
+//
+//   NUMBER TIME WAY USER (FILE BEFORE AFTER)...
+//   3	2026-12-10T17:30:00Z	serve	ada	datas.dat	9f86d0...	a665a4...
+//
+// TIME in UTC, WAY one of dialogue, import, serve, restore, and BEFORE and
+// AFTER the SHA-256 of the file's content, or "-" where there was none. A
+// folder without "census-history/" keeps no history, and the dialogue never
+// makes one.
+#pragma once
+
+#include <cstddef>
+#include <ctime>
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "os/file_system.h"
+#include "records/data_file.h"
+
+namespace census {
+
+inline constexpr std::string_view kHistoryFolder = "census-history";
+inline constexpr std::string_view kHistoryLog = "census-history/log";
+inline constexpr std::string_view kNoContent = "-";
+
+enum class SaveWay { kDialogue, kImport, kServe, kRestore };
+
+// "dialogue", "import", "serve", "restore".
+std::string_view wayName(SaveWay way);
+
+struct HistoryFile {
+  std::string name;
+  std::string before;  // SHA-256, or kNoContent
+  std::string after;
+};
+
+struct HistoryEntry {
+  std::size_t number = 0;
+  std::string time;  // "2026-12-10T17:30:00Z"
+  std::string way;
+  std::string user;
+  std::vector<HistoryFile> files;
+};
+
+struct History {
+  bool kept = false;  // the folder has a history
+  FileState state;    // of the log
+  std::vector<HistoryEntry> entries;  // oldest first
+  std::size_t torn_line = 0;  // a last line cut short (no line end), ignored; 0 for none
+  std::string log;            // the log's whole content, as read
+};
+
+// Reads the folder's history. A folder without one, or a history without
+// a log yet, has no entries.
+History readHistory(FileSystem& files);
+
+// A kept content by its SHA-256: nullopt where it is not kept, cannot be
+// read, or does not have that SHA-256.
+std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256);
+
+// Makes "census-history/" and its empty log. Returns false with *reason set
+// where it cannot; one that exists is left as it is.
+bool startHistory(FileSystem& files, std::string* reason);
+
+// Whether a file is one of the five data files, whose saves are recorded.
+bool isDataFile(std::string_view name);
+
+// A FileSystem that records in the history every save of data files it is
+// asked for, through the one it stands on, and passes everything else on.
+// A save by the dialogue is recorded only where a history is kept; a save
+// of any other way starts one where there is none.
+class RecordingFileSystem final : public FileSystem {
+ public:
+  // files must outlive it; clock gives the time of each save.
+  RecordingFileSystem(FileSystem& files, SaveWay way, std::string user,
+                      std::function<std::time_t()> clock);
+
+  OpenedFile openForReading(const std::string& name) override {
+    return files_.openForReading(name);
+  }
+  std::optional<FileStamp> stampOf(const std::string& name) override {
+    return files_.stampOf(name);
+  }
+  bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    return files_.checkReplaceable(files, failure);
+  }
+  bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
+  std::string contentAsWritten(const FileReplacement& file) const override {
+    return files_.contentAsWritten(file);
+  }
+  bool folderExists(const std::string& name) override { return files_.folderExists(name); }
+  bool makeFolder(const std::string& name, std::string* reason) override {
+    return files_.makeFolder(name, reason);
+  }
+  void recoverSaves() override { files_.recoverSaves(); }
+
+  // The way its saves are recorded.
+  void setWay(SaveWay way) { way_ = way; }
+
+ private:
+  bool recordedSave(std::span<const FileReplacement> files, SaveFailure* failure, bool* retry);
+
+  FileSystem& files_;
+  SaveWay way_;
+  std::string user_;
+  std::function<std::time_t()> clock_;
+};
+
+}  // namespace census
