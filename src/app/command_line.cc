@@ -109,6 +109,7 @@ struct Streams {
   std::ostream& errors;
   FileSystem& files;
   Platform& platform;
+  RecordingFileSystem& recording;  // files, as a recorder of saves
 };
 
 int usageError(std::ostream& errors, const std::string& problem) {
@@ -156,7 +157,8 @@ constexpr std::array kCommands = {
     Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
             SaveWay::kServe, serveOptions,
             [](const CommandSettings& settings, Streams& s) {
-              return runServe(s.files, s.platform, settings.port, settings.open_browser, s.errors);
+              return runServe(s.recording, s.platform, settings.port, settings.open_browser,
+                              s.errors);
             }},
     Command{"history", "List the saves kept in census-history/, newest first, and what changed",
             SaveWay::kDialogue, historyOptions,
@@ -256,7 +258,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   // way of the command that made it.
   RecordingFileSystem recording(files, SaveWay::kDialogue, operatingSystemUser(),
                                 [] { return std::time(nullptr); });
-  Streams streams{in, out, errors, recording, platform};
+  Streams streams{in, out, errors, recording, platform, recording};
   for (const auto& [sub, command] : commands) {
     if (!sub->parsed()) continue;
     recording.setWay(command->way);

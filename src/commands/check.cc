@@ -10,6 +10,7 @@
 #include "commands/command_files.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
+#include "records/history.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
 
@@ -437,6 +438,13 @@ CheckSummary checkDataFiles(FileSystem& files, const FindingHandler& on_finding)
   grid.finish(readCensusGridFile(files, grid));
   FacilityCheck facility(summary, on_finding);
   facility.finish(readFacilityFile(files, facility));
+  const History history = readHistory(files);
+  if (history.torn_line != 0) {
+    Reporter reporter(kHistoryLog, summary, on_finding);
+    reporter.report(history.torn_line, 0, Rule::kTornHistory,
+                    "the last line of the history has no line end: cut short, it is ignored, "
+                    "and the next save leaves it out");
+  }
   return summary;
 }
 

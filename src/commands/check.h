@@ -44,7 +44,8 @@ enum class Severity { kError, kWarning };
   RULE(kTrailingText, "trailing-text", kWarning)      \
   RULE(kBlankLine, "blank-line", kWarning)            \
   RULE(kByteOrderMark, "byte-order-mark", kWarning)   \
-  RULE(kNotUtf8, "not-utf-8", kWarning)
+  RULE(kNotUtf8, "not-utf-8", kWarning)               \
+  RULE(kTornHistory, "torn-history", kWarning)
 
 enum class Rule : std::size_t {
 #define CENSUS_RULE_NAME(name, code, severity) name,
@@ -130,7 +131,8 @@ class FacilityCheck final : public FacilitySink {
 };
 
 // Checks the data files in this order: population lists 1, 2 and 3, the
-// census grid, the facility record. Reads each file once, holding one line
+// census grid, the facility record; then, where a history is kept, that
+// its log's last line is whole. Reads each file once, holding one line
 // at a time, and calls on_finding for every finding, in file order and line
 // order; returns the counts. A file that is not there is "not saved yet",
 // not a problem; one that cannot be read is an error of its own.

@@ -111,8 +111,8 @@ std::string statesMade(std::string_view name, std::string_view content) {
   const StateList* list = listOfFile(name);
   if (list == nullptr) return "made";
   const auto figures = figuresByState(*list, content);
-  const auto given = std::count_if(figures.begin(), figures.end(),
-                                   [](const auto& f) { return f.has_value(); });
+  const auto given =
+      std::count_if(figures.begin(), figures.end(), [](const auto& f) { return f.has_value(); });
   return "made, " + std::to_string(given) + (given == 1 ? " state" : " states");
 }
 
@@ -135,7 +135,8 @@ std::optional<std::string> contentOf(FileSystem& files, const std::string& sha25
 }
 
 std::optional<std::size_t> parseSaveNumber(const std::string& text) {
-  if (text.empty() || text.size() > 9 || text.find_first_not_of("0123456789") != std::string::npos) {
+  if (text.empty() || text.size() > 9 ||
+      text.find_first_not_of("0123456789") != std::string::npos) {
     return std::nullopt;
   }
   return static_cast<std::size_t>(std::stoul(text));
@@ -169,8 +170,8 @@ std::string describeEntry(FileSystem& files, const HistoryEntry& entry) {
   return line;
 }
 
-int runHistory(FileSystem& files, const std::string& file, bool json, bool start,
-               std::ostream& out, std::ostream& errors) {
+int runHistory(FileSystem& files, const std::string& file, bool json, bool start, std::ostream& out,
+               std::ostream& errors) {
   if (start) {
     std::string reason;
     const bool had = files.folderExists(std::string(kHistoryFolder));
@@ -190,15 +191,19 @@ int runHistory(FileSystem& files, const std::string& file, bool json, bool start
   }
   std::vector<const HistoryEntry*> shown;
   for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
-    const bool touches = file.empty() || std::any_of(entry->files.begin(), entry->files.end(),
-                                                     [&](const HistoryFile& f) { return f.name == file; });
+    const bool touches =
+        file.empty() || std::any_of(entry->files.begin(), entry->files.end(),
+                                    [&](const HistoryFile& f) { return f.name == file; });
     if (touches) shown.push_back(&*entry);
   }
   if (json) {
-    nlohmann::ordered_json document = {{"kept", history.kept}, {"entries", nlohmann::json::array()}};
+    nlohmann::ordered_json document = {{"kept", history.kept},
+                                       {"entries", nlohmann::json::array()}};
     for (const HistoryEntry* entry : shown) {
-      nlohmann::ordered_json saved = {{"number", entry->number}, {"time", entry->time},
-                                      {"way", entry->way},       {"user", utf8FromBytes(entry->user)},
+      nlohmann::ordered_json saved = {{"number", entry->number},
+                                      {"time", entry->time},
+                                      {"way", entry->way},
+                                      {"user", utf8FromBytes(entry->user)},
                                       {"files", nlohmann::json::array()}};
       for (const HistoryFile& f : entry->files) {
         const auto sha = [](const std::string& s) {
@@ -232,8 +237,9 @@ int runRestore(FileSystem& files, const std::string& number, const std::vector<s
     return kExitFailure;
   }
   const std::optional<std::size_t> wanted = parseSaveNumber(number);
-  const auto entry = std::find_if(history.entries.begin(), history.entries.end(),
-                                  [&](const HistoryEntry& e) { return wanted && e.number == *wanted; });
+  const auto entry =
+      std::find_if(history.entries.begin(), history.entries.end(),
+                   [&](const HistoryEntry& e) { return wanted && e.number == *wanted; });
   if (entry == history.entries.end()) {
     errors << "census: there is no save " << quotedForScreen(number) << ": "
            << (history.kept ? saveRange(history) : "no history is kept in this folder")

@@ -26,8 +26,8 @@ std::string describeEntry(FileSystem& files, const HistoryEntry& entry);
 // makes the history first. Without a history, says how to start one.
 // Returns kExitSuccess, or kExitFailure where the log cannot be read or the
 // history cannot be made.
-int runHistory(FileSystem& files, const std::string& file, bool json, bool start,
-               std::ostream& out, std::ostream& errors);
+int runHistory(FileSystem& files, const std::string& file, bool json, bool start, std::ostream& out,
+               std::ostream& errors);
 
 // The command: puts the files that save `number` changed (or those of them
 // named) back as they were before it, as one save, which the history

@@ -15,6 +15,7 @@
 #include "base/output_buffer.h"
 #include "base/text.h"
 #include "commands/check.h"
+#include "commands/history.h"
 #include "commands/command_files.h"
 #include "commands/svg.h"
 #include "os/platform.h"
@@ -418,6 +419,22 @@ void writeProblems(const CheckSummary& summary, const AllFindings& findings, Out
   page << "</section>\n";
 }
 
+// Where a history is kept: its ten newest saves, and what each changed.
+void writeLastSaves(FileSystem& files, OutputBuffer& page) {
+  constexpr std::size_t kSavesShown = 10;
+  const History history = readHistory(files);
+  if (!history.kept) return;
+  page << "<section id=\"saves\">\n<h2>Last saves</h2>\n";
+  if (history.entries.empty()) page << "<p>No saves yet.</p>\n";
+  page << "<ul>\n";
+  std::size_t shown = 0;
+  for (auto entry = history.entries.rbegin();
+       entry != history.entries.rend() && shown < kSavesShown; ++entry, ++shown) {
+    page << "<li>" << fileText(describeEntry(files, *entry), 400) << "</li>\n";
+  }
+  page << "</ul>\n</section>\n";
+}
+
 // The local time now, or at SOURCE_DATE_EPOCH where it is set, in ISO 8601
 // with its offset from UTC: "2026-12-10T09:30:00+01:00".
 std::string localTimeIso8601() {
@@ -490,6 +507,7 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
   }
   if (grid.state.saved()) writeGrid(grid, findings, page);
   if (facility.state.saved()) writeFacility(facility, findings, page);
+  writeLastSaves(files, page);
   writeProblems(summary, findings, page);
   page << "</main>\n</body>\n</html>\n";
   page.flush();

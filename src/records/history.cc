@@ -54,8 +54,8 @@ std::optional<HistoryEntry> parseEntry(std::string_view line) {
     if (!isDataFile(fields[i]) || !known(fields[i + 1]) || !known(fields[i + 2])) {
       return std::nullopt;
     }
-    entry.files.push_back({std::string(fields[i]), std::string(fields[i + 1]),
-                           std::string(fields[i + 2])});
+    entry.files.push_back(
+        {std::string(fields[i]), std::string(fields[i + 1]), std::string(fields[i + 2])});
   }
   return entry;
 }
@@ -76,8 +76,8 @@ std::string utcText(std::time_t moment) {
 }
 
 std::string entryLine(const HistoryEntry& entry) {
-  std::string line = std::to_string(entry.number) + "\t" + entry.time + "\t" + entry.way + "\t" +
-                     entry.user;
+  std::string line =
+      std::to_string(entry.number) + "\t" + entry.time + "\t" + entry.way + "\t" + entry.user;
   for (const HistoryFile& file : entry.files) {
     line += "\t" + file.name + "\t" + file.before + "\t" + file.after;
   }
@@ -162,8 +162,8 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
   return false;
 }
 
-bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files,
-                                       SaveFailure* failure, bool* retry) {
+bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files, SaveFailure* failure,
+                                       bool* retry) {
   History history = readHistory(files_);
   if (history.state.unreadable()) {
     *failure = {std::string(kHistoryLog), history.state.reason};
@@ -214,9 +214,8 @@ bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files,
   FileReplacement log_save{.name = std::string(kHistoryLog),
                            .content = log + entryLine(entry),
                            .line_ends = LineEnds::kExact,
-                           .expected_version = history.state.saved()
-                                                   ? contentVersion(history.log)
-                                                   : std::string(kAbsentVersion)};
+                           .expected_version = history.state.saved() ? contentVersion(history.log)
+                                                                     : std::string(kAbsentVersion)};
   versions_taken.push_back(log_save.name);
   saves.insert(saves.end(), std::make_move_iterator(kept.begin()),
                std::make_move_iterator(kept.end()));

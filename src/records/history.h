@@ -53,11 +53,11 @@ struct HistoryEntry {
 };
 
 struct History {
-  bool kept = false;  // the folder has a history
-  FileState state;    // of the log
+  bool kept = false;                  // the folder has a history
+  FileState state;                    // of the log
   std::vector<HistoryEntry> entries;  // oldest first
-  std::size_t torn_line = 0;  // a last line cut short (no line end), ignored; 0 for none
-  std::string log;            // the log's whole content, as read
+  std::size_t torn_line = 0;          // a last line cut short (no line end), ignored; 0 for none
+  std::string log;                    // the log's whole content, as read
 };
 
 // Reads the folder's history. A folder without one, or a history without

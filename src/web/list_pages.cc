@@ -394,7 +394,8 @@ HttpAnswer listPage(FileSystem& files, PageMemory& memory, int list_number,
                                  .count();
     kept.stamp = stamp && !snapshot.failed && stamp->settled(now) ? stamp : std::nullopt;
   }
-  return pageAnswer(200, listTitle(*list), notice + kept.content);
+  return pageAnswer(200, listTitle(*list),
+                    notice + lastSavedHtml(files, memory, list->file_name) + kept.content);
 }
 
 HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& request) {

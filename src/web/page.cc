@@ -11,7 +11,7 @@ constexpr std::string_view kNavigation =
     "<nav><a href=\"/\">Files</a> <a href=\"/lists/1\">List 1</a> <a href=\"/lists/2\">List 2</a> "
     "<a href=\"/lists/3\">List 3</a> <a href=\"/facility\">Facility</a> <a href=\"/grid\">Census "
     "grid</a> <a href=\"/check\">Check</a> <a href=\"/report\">Report</a> <a "
-    "href=\"/import\">Import</a></nav>\n";
+    "href=\"/import\">Import</a> <a href=\"/history\">History</a></nav>\n";
 
 constexpr std::string_view kStylesheet =
     R"(body{font:16px/1.45 system-ui,sans-serif;margin:0;color:#1b1b1b;background:#fafaf7}

@@ -6,8 +6,11 @@
 #include <array>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "os/file_system.h"
+#include "records/history.h"
 #include "web/http_message.h"
 
 namespace census {
@@ -24,6 +27,10 @@ struct PageMemory {
     std::string content;
   };
   std::array<Page, 3> lists;
+  // The last save of each data file, from the history's log as it was
+  // when its stamp was taken.
+  std::optional<FileStamp> log_stamp;
+  std::vector<std::pair<std::string, std::string>> last_saves;  // file, "save 3, ..."
 };
 
 // "/lists/N": a form of the list's figures; POST saves it.
@@ -34,6 +41,16 @@ HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& reque
 // "/facility": the six answers; POST saves them.
 HttpAnswer facilityPage(FileSystem& files, const HttpRequest& request);
 HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request);
+
+// "/history": the saves the history keeps, newest first, each with a
+// Restore button; POST "/history/restore" puts back the files as they were
+// before the save it names, recorded as a restore where recording is given.
+HttpAnswer historyPage(FileSystem& files);
+HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* recording,
+                       const HttpRequest& request);
+
+// "Last saved ... (save 3, by serve, ada)" for a data file's page, or "".
+std::string lastSavedHtml(FileSystem& files, PageMemory& memory, std::string_view file);
 
 // "/grid?page=N": the census grid, 100 rows a page.
 HttpAnswer gridPage(FileSystem& files, const HttpRequest& request);

@@ -1,8 +1,11 @@
 // The pages that review the files as a whole: the file list, the check, the
 // report, the exports and the import.
+#include <algorithm>
+#include <chrono>
 #include <sstream>
 
 #include "commands/export.h"
+#include "commands/history.h"
 #include "commands/import.h"
 #include "commands/report.h"
 #include "records/census_grid_file.h"
@@ -260,6 +263,91 @@ HttpAnswer applyImport(FileSystem& files, const HttpRequest& request) {
           "change now.</p>\n<form method=\"post\" action=\"/import\" "
           "enctype=\"multipart/form-data\">\n<textarea name=\"csv\" hidden>\n" +
           html(*text) + "</textarea>\n<button type=\"submit\">Preview again</button>\n</form>\n");
+}
+
+HttpAnswer historyPage(FileSystem& files) {
+  const History history = readHistory(files);
+  if (history.state.unreadable()) {
+    return pageAnswer(500, "History",
+                      "<p class=\"problem\"><code>" + std::string(kHistoryLog) +
+                          "</code> cannot be read: " + html(history.state.reason) + ".</p>\n");
+  }
+  if (!history.kept) {
+    return pageAnswer(200, "History",
+                      "<p>No history is kept in this folder yet. The first save from these "
+                      "pages starts one, in <code>census-history/</code>: from then on every "
+                      "save, by the dialogue too, is kept and can be undone here.</p>\n");
+  }
+  std::string body =
+      "<p>Every save, newest first. <strong>Restore</strong> puts the files it "
+      "changed back as they were before it, as a save of its own, which can be "
+      "restored in its turn.</p>\n";
+  if (history.entries.empty()) body += "<p>No saves yet.</p>\n";
+  body += "<ol class=\"history\" reversed>\n";
+  for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
+    const std::string number = std::to_string(entry->number);
+    body += "<li id=\"save-" + number + "\" value=\"" + number + "\"><p>Save " + number + ", " +
+            html(entry->time) + ", by " + html(entry->way) + " (" + fileHtml(entry->user) +
+            ")</p>\n<ul>\n";
+    for (const HistoryFile& file : entry->files) {
+      body += "<li>" + html(describeChange(files, file)) + "</li>\n";
+    }
+    body +=
+        "</ul>\n<form method=\"post\" action=\"/history/restore\"><input type=\"hidden\" "
+        "name=\"number\" value=\"" +
+        number + "\"><button type=\"submit\" aria-describedby=\"save-" + number +
+        "\">Restore</button></form></li>\n";
+  }
+  return pageAnswer(200, "History", body + "</ol>\n");
+}
+
+HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* recording,
+                       const HttpRequest& request) {
+  const std::string number = formField(decodeFormFields(request.body), "number").value_or("");
+  std::ostringstream out;
+  std::ostringstream errors;
+  if (recording != nullptr) recording->setWay(SaveWay::kRestore);
+  const int status = runRestore(files, number, {}, false, out, errors);
+  if (recording != nullptr) recording->setWay(SaveWay::kServe);
+  if (status != kExitSuccess) {
+    return pageAnswer(
+        status == kExitUsage ? 404 : 500, "History",
+        "<p class=\"problem\" role=\"alert\">Nothing was restored: " + html(errors.str()) +
+            "</p>\n<p><a href=\"/history\">The history</a></p>\n");
+  }
+  return pageAnswer(200, "History",
+                    "<p class=\"notice\" role=\"status\">Restored.</p>\n<pre>" + html(out.str()) +
+                        "</pre>\n<p><a href=\"/history\">The history</a> &middot; <a "
+                        "href=\"/\">The files</a></p>\n");
+}
+
+std::string lastSavedHtml(FileSystem& files, PageMemory& memory, std::string_view file) {
+  const std::optional<FileStamp> stamp = files.stampOf(std::string(kHistoryLog));
+  if (!stamp) return "";
+  if (memory.log_stamp != stamp) {
+    memory.last_saves.clear();
+    const History history = readHistory(files);
+    for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
+      for (const HistoryFile& saved : entry->files) {
+        const bool known = std::any_of(memory.last_saves.begin(), memory.last_saves.end(),
+                                       [&](const auto& last) { return last.first == saved.name; });
+        if (known) continue;
+        memory.last_saves.emplace_back(
+            saved.name, "Last saved " + html(entry->time) + " by " + html(entry->way) + " (" +
+                            fileHtml(entry->user) + "), <a href=\"/history#save-" +
+                            std::to_string(entry->number) + "\">save " +
+                            std::to_string(entry->number) + "</a>.");
+      }
+    }
+    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                                 std::chrono::system_clock::now().time_since_epoch())
+                                 .count();
+    memory.log_stamp = stamp->settled(now) ? stamp : std::nullopt;
+  }
+  for (const auto& [name, text] : memory.last_saves) {
+    if (name == file) return "<p>" + text + "</p>\n";
+  }
+  return "";
 }
 
 }  // namespace census

@@ -393,7 +393,7 @@ std::string exchangeOnce(Site& site, std::string_view request_bytes) {
   return std::move(bytes).str();
 }
 
-int runServe(FileSystem& files, Platform& platform, int port, bool open_browser,
+int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open_browser,
              std::ostream& errors) {
   const std::optional<AccessKeys> placeholder = makeAccessKeys(port);
   if (!placeholder) {
@@ -401,7 +401,7 @@ int runServe(FileSystem& files, Platform& platform, int port, bool open_browser,
     return kExitUsage;
   }
   raiseOpenFileLimit();
-  Site site(files, *placeholder);
+  Site site(files, *placeholder, &files);
   std::string reason;
   std::unique_ptr<HttpServer> server = HttpServer::listen(site, port, errors, &reason);
   if (!server) {

@@ -14,6 +14,7 @@
 
 #include "os/file_system.h"
 #include "os/platform.h"
+#include "records/history.h"
 #include "web/site.h"
 
 namespace census {
@@ -44,12 +45,13 @@ class HttpServer {
 // target, without a socket. A request that cannot be parsed gets 400.
 std::string exchangeOnce(Site& site, std::string_view request_bytes);
 
-// The command: serves the working directory's files at
+// The command: serves the working directory's files (every save recorded
+// in the history as one by serve, a restore as one by restore) at
 // http://127.0.0.1:PORT/ until stopped, after saying on errors where and
 // how to stop; with open_browser the address is opened in the desktop's
 // browser. Returns kExitSuccess once stopped, kExitUsage where the port
 // cannot be had or no token can be made.
-int runServe(FileSystem& files, Platform& platform, int port, bool open_browser,
+int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open_browser,
              std::ostream& errors);
 
 // The port census serve takes unless told otherwise.

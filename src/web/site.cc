@@ -47,6 +47,11 @@ constexpr std::array kRoutes = {
           [](Site::Pages& p, const HttpRequest& r) { return previewImport(p.files, r); }},
     Route{"POST", "/import/apply",
           [](Site::Pages& p, const HttpRequest& r) { return applyImport(p.files, r); }},
+    Route{"GET", "/history",
+          [](Site::Pages& p, const HttpRequest&) { return historyPage(p.files); }},
+    Route{
+        "POST", "/history/restore",
+        [](Site::Pages& p, const HttpRequest& r) { return restoreSave(p.files, p.recording, r); }},
     Route{"GET", "/style.css", [](Site::Pages&, const HttpRequest&) { return stylesheetAnswer(); }},
     Route{"GET", "/form.js", [](Site::Pages&, const HttpRequest&) { return scriptAnswer(); }},
 };
