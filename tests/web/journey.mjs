@@ -102,6 +102,18 @@ try {
   check(server.read('Loc-datas0.dat') === 'Kebi 1 1 0 0\nZamfara 2 1 1 0\nKatsina 3 2 1 0\nJigawa 4 2 2 0\n',
     'and applies it');
 
+  // A wrong save, then Restore on the history page brings the figures back.
+  const right = server.read('datas.dat');
+  await page.goto(base + '/lists/1');
+  await page.getByLabel('Kano total', { exact: true }).fill('5');
+  await page.getByRole('button', { name: 'Save' }).click();
+  check(server.read('datas.dat') !== right, 'a wrong figure is saved');
+  check((await page.getByText('Last saved').textContent()).includes('by serve'), 'the list says how it was last saved');
+  await page.goto(base + '/history');
+  await page.locator('ol.history > li').first().getByRole('button', { name: 'Restore' }).click();
+  check(await page.getByRole('status').textContent() === 'Restored.', 'Restore on the history page');
+  check(server.read('datas.dat') === right, 'brings the figures back');
+
   const before = server.read('Loc-datas0.dat');
   const address = foreign.address();
   await page.goto(`http://127.0.0.1:${address.port}/`);

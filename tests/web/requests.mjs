@@ -55,6 +55,13 @@ try {
   const apply = upload('csv', `--b0undary\r\nContent-Disposition: form-data; name="version3"\r\n\r\n${v3}\r\n`);
   const applied = await request(server.port, { method: 'POST', path: '/import/apply', headers: multipart, body: apply });
   check(applied.status === 200 && server.read('Loc-datas0.dat').startsWith('Kebi 1 1 0 0' + eol), 'and applies it');
+  const history = await request(server.port, { path: '/history', headers: { Cookie: cookie } });
+  check(history.status === 200 && history.body.includes('Save 3, ') && history.body.includes('by serve'),
+    'the history holds the three saves');
+  const restored = await request(server.port, { method: 'POST', path: '/history/restore', headers: form, body: 'number=3' });
+  check(restored.status === 200 && server.read('Loc-datas0.dat') === expected, 'a restore puts the list back as before the import');
+  const noSuch = await request(server.port, { method: 'POST', path: '/history/restore', headers: form, body: 'number=99' });
+  check(noSuch.status === 404 && noSuch.body.includes('numbered 1 to 4'), 'a save that does not exist is said so');
 
   const crossSite = await request(server.port, { method: 'POST', path: '/lists/3', body: listForm(version, rows),
     headers: { Cookie: cookie, Origin: 'http://127.0.0.1:9', 'Content-Type': 'application/x-www-form-urlencoded' } });
