@@ -54,7 +54,8 @@ class HistoryTest : public InMemory {
 TEST_F(HistoryTest, EveryWayOfSavingLeavesItsEntry) {
   startHere();
   dialogue("1\n6\n1 1 0 0\n2 1 1 0\n3 2 1 0\n4 2 2 0\n-1\n", recorder(SaveWay::kDialogue));
-  dialogue("1\n10\nKano Clinic Hospital Park Office 10/12/2026\n-1\n", recorder(SaveWay::kDialogue));
+  dialogue("1\n10\nKano Clinic Hospital Park Office 10/12/2026\n-1\n",
+           recorder(SaveWay::kDialogue));
   {
     RecordingFileSystem recording = recorder(SaveWay::kImport);
     std::ostringstream out;
@@ -72,8 +73,7 @@ TEST_F(HistoryTest, EveryWayOfSavingLeavesItsEntry) {
     }
     const std::string answer = exchangeOnce(
         site, "POST /lists/3 HTTP/1.1\r\nHost: 127.0.0.1:8642\r\nCookie: census-8642=" +
-                  std::string(32, 'c') +
-                  "\r\nSec-Fetch-Site: same-origin\r\nContent-Length: " +
+                  std::string(32, 'c') + "\r\nSec-Fetch-Site: same-origin\r\nContent-Length: " +
                   std::to_string(body.size()) + "\r\n\r\n" + body);
     ASSERT_EQ(answer.substr(9, 3), "303") << answer;
   }
