@@ -35,6 +35,8 @@ bool stampOf(const std::string& path, FileStamp* stamp);
 
 // Makes a folder at path. Returns false with *reason set where it cannot.
 bool makeFolder(const std::string& path, std::string* reason);
+// Removes the folder at path where it is empty.
+void removeEmptyFolder(const std::string& path);
 
 // Follows symbolic links from path to the name of the file they lead to
 // (which may not exist yet); path itself where it is no link. A link that

@@ -214,6 +214,8 @@ class DiskFileSystem final : public FileSystem {
     return disk::makeFolder(name, reason);
   }
 
+  void removeEmptyFolder(const std::string& name) override { disk::removeEmptyFolder(name); }
+
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     std::vector<Step> steps;
     return planSteps(files, &steps, failure);

@@ -174,6 +174,8 @@ bool renameOver(const std::string& from, const std::string& to, std::string* rea
 
 void removeFile(const std::string& path) { ::unlink(path.c_str()); }
 
+void removeEmptyFolder(const std::string& path) { ::rmdir(path.c_str()); }
+
 bool makeFolder(const std::string& path, std::string* reason) {
   if (::mkdir(path.c_str(), 0777) == 0) return true;
   *reason = reasonFor(errno);

@@ -191,6 +191,8 @@ bool renameOver(const std::string& from, const std::string& to, std::string* rea
 
 void removeFile(const std::string& path) { DeleteFileW(wide(path).c_str()); }
 
+void removeEmptyFolder(const std::string& path) { RemoveDirectoryW(wide(path).c_str()); }
+
 bool makeFolder(const std::string& path, std::string* reason) {
   if (CreateDirectoryW(wide(path).c_str(), nullptr) != 0) return true;
   *reason = lastErrorText();

@@ -127,6 +127,8 @@ class FileSystem {
   // exists), returning false with *reason set where it cannot.
   virtual bool folderExists(const std::string& name) = 0;
   virtual bool makeFolder(const std::string& name, std::string* reason) = 0;
+  // Removes the folder at name where it is empty; leaves it otherwise.
+  virtual void removeEmptyFolder(const std::string& name) = 0;
 
   // Finishes a save of the working directory that was cut short after it
   // was decided, or discards one cut short before, and removes what it left

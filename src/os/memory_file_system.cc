@@ -100,6 +100,15 @@ bool MemoryFileSystem::makeFolder(const std::string& name, std::string* reason) 
   return true;
 }
 
+void MemoryFileSystem::removeEmptyFolder(const std::string& name) {
+  const auto entry = entries_.find(name);
+  const auto inside = entries_.lower_bound(name + "/");
+  const bool empty = inside == entries_.end() || !inside->first.starts_with(name + "/");
+  if (entry != entries_.end() && entry->second.oddity == Oddity::kDirectory && empty) {
+    entries_.erase(entry);
+  }
+}
+
 std::optional<FileStamp> MemoryFileSystem::stampOf(const std::string& name) {
   const auto entry = entries_.find(name);
   if (entry == entries_.end() || entry->second.oddity == Oddity::kDirectory) return std::nullopt;

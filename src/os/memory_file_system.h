@@ -45,6 +45,7 @@ class MemoryFileSystem final : public FileSystem {
   std::string contentAsWritten(const FileReplacement& file) const override { return file.content; }
   bool folderExists(const std::string& name) override;
   bool makeFolder(const std::string& name, std::string* reason) override;
+  void removeEmptyFolder(const std::string& name) override;
 
  private:
   struct Entry {

@@ -144,21 +144,27 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
   const bool data = std::any_of(files.begin(), files.end(),
                                 [](const FileReplacement& file) { return isDataFile(file.name); });
   if (!data) return files_.replaceFiles(files, failure);
-  if (!files_.folderExists(std::string(kHistoryFolder))) {
+  const std::string folder(kHistoryFolder);
+  bool started = false;
+  if (!files_.folderExists(folder)) {
     if (way_ == SaveWay::kDialogue) return files_.replaceFiles(files, failure);
     std::string reason;
+    if (!files_.checkReplaceable(files, failure)) return false;
     if (!startHistory(files_, &reason)) {
-      *failure = {std::string(kHistoryFolder), reason};
+      *failure = {folder, reason};
       return false;
     }
+    started = true;
   }
   // Another save may come between the reading and the lock: its change
   // shows as a version that no longer holds, and the entry is made anew.
   for (int attempt = 0; attempt < kMostAttempts; ++attempt) {
     bool retry = false;
     if (recordedSave(files, failure, &retry)) return true;
-    if (!retry) return false;
+    if (!retry) break;
   }
+  // A save that failed starts no history either.
+  if (started) files_.removeEmptyFolder(folder);
   return false;
 }
 

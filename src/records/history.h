@@ -102,6 +102,7 @@ class RecordingFileSystem final : public FileSystem {
   bool makeFolder(const std::string& name, std::string* reason) override {
     return files_.makeFolder(name, reason);
   }
+  void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
   void recoverSaves() override { files_.recoverSaves(); }
 
   // The way its saves are recorded.

@@ -33,9 +33,12 @@ class ListFormReading final : public PopulationSink {
     ListOnDisk::Line spot{line_number, positionOfLabel(list_, line.label.word), line.columns, {}};
     if (spot.position < list_.states.size() && !disk_.figures[spot.position]) {
       disk_.figures[spot.position] = line.figures;
+    } else if (disk_.lines.size() >= ListOnDisk::kMostKept) {
+      ++disk_.lines_not_kept;
+      return;
     } else {
       spot.position = list_.states.size();
-      spot.text = line.text;
+      spot.text = utf8Cut(line.text, 120);
     }
     disk_.lines.push_back(std::move(spot));
   }
@@ -130,11 +133,16 @@ std::string figureText(const std::optional<PopulationFigures>& figures, std::siz
   return figures ? number((*figures)[figure]) : "";
 }
 
-std::string findingList(const std::vector<Finding>& findings, std::string_view heading) {
-  if (findings.empty()) return "";
+std::string findingList(const ListOnDisk& disk, std::string_view heading) {
+  if (disk.findings.empty()) return "";
   std::string text = "<h2>" + html(heading) + "</h2>\n<ul>\n";
-  for (const Finding& finding : findings) text += "<li>" + findingHtml(finding) + "</li>\n";
-  return text + "</ul>\n";
+  for (const Finding& finding : disk.findings) text += "<li>" + findingHtml(finding) + "</li>\n";
+  text += "</ul>\n";
+  if (disk.findings_not_kept > 0) {
+    text += "<p>&hellip; and " + number(static_cast<std::int64_t>(disk.findings_not_kept)) +
+            " more: <code>census check</code> lists them all.</p>\n";
+  }
+  return text;
 }
 
 // The form of a list: rows filled with the given fields, carrying the
@@ -163,8 +171,12 @@ std::string strayLines(const StateList& list, const ListOnDisk& disk) {
   for (const ListOnDisk::Line& line : disk.lines) {
     if (line.position < list.states.size()) continue;
     text += "<li id=\"line-" + number(static_cast<std::int64_t>(line.number)) + "\">line " +
-            number(static_cast<std::int64_t>(line.number)) + ": <code>" +
-            fileHtml(utf8Cut(line.text, 120)) + "</code></li>\n";
+            number(static_cast<std::int64_t>(line.number)) + ": <code>" + fileHtml(line.text) +
+            "</code></li>\n";
+  }
+  if (disk.lines_not_kept > 0) {
+    text += "<li>&hellip; and " + number(static_cast<std::int64_t>(disk.lines_not_kept)) +
+            " more lines</li>\n";
   }
   if (text.empty()) return "";
   return "<p class=\"problem\">These lines of <code>" + std::string(list.file_name) +
@@ -202,8 +214,7 @@ std::string listTitle(const StateList& list) {
 std::string listContent(const StateList& list, const ListOnDisk& disk, const std::string& version,
                         const std::array<RowFields, kMostStatesInAList>& rows) {
   return fileStatusHtml(list.file_name, disk.state) + strayLines(list, disk) +
-         listForm(list, version, rows) +
-         findingList(disk.findings, "What census check finds in this file");
+         listForm(list, version, rows) + findingList(disk, "What census check finds in this file");
 }
 
 HttpAnswer listAnswer(int status, const StateList& list, const ListOnDisk& disk,
@@ -295,7 +306,13 @@ ListOnDisk listFromSnapshot(FileSnapshot& snapshot, const StateList& list) {
   ListOnDisk disk;
   disk.version = snapshot.version;
   CheckSummary summary;
-  const FindingHandler keep = [&](const Finding& finding) { disk.findings.push_back(finding); };
+  const FindingHandler keep = [&](const Finding& finding) {
+    if (disk.findings.size() < ListOnDisk::kMostKept) {
+      disk.findings.push_back(finding);
+    } else {
+      ++disk.findings_not_kept;
+    }
+  };
   PopulationCheck check(list, summary, keep);
   if (snapshot.failed) {
     disk.state = *snapshot.failed;

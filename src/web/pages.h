@@ -95,8 +95,12 @@ struct ListOnDisk {
   FileState state;
   std::string version;  // of the content read; "" where it cannot be read
   std::array<std::optional<PopulationFigures>, kMostStatesInAList> figures;
+  // At most kMostKept of each, however long the file: the rest are counted.
+  static constexpr std::size_t kMostKept = 500;
   std::vector<Line> lines;
   std::vector<Finding> findings;
+  std::size_t lines_not_kept = 0;  // of those that fill no state
+  std::size_t findings_not_kept = 0;
 };
 ListOnDisk readListOnDisk(FileSystem& files, const StateList& list);
 

@@ -2,6 +2,7 @@
 // report, the exports and the import.
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <sstream>
 
 #include "commands/export.h"
@@ -133,14 +134,24 @@ HttpAnswer filesPage(FileSystem& files) {
 }
 
 HttpAnswer checkPage(FileSystem& files) {
+  // A page stays readable however many lines a file has: the first
+  // findings of each file, and how many more `census check` lists.
+  constexpr std::size_t kMostFindingsPerFile = 500;
   const std::array<ListOnDisk, kStateListCount> lists = readLists(files);
   std::string items;
+  std::map<std::string_view, std::size_t> per_file;
   const CheckSummary summary = checkDataFiles(files, [&](const Finding& finding) {
+    if (++per_file[finding.file] > kMostFindingsPerFile) return;
     items += "<li><a href=\"" + html(findingLink(finding, lists)) + "\">" + findingHtml(finding) +
              "</a></li>\n";
   });
   std::string body = "<p>" + html(formatSummary(summary)) + "</p>\n";
   if (!items.empty()) body += "<ul>\n" + items + "</ul>\n";
+  for (const auto& [file, count] : per_file) {
+    if (count <= kMostFindingsPerFile) continue;
+    body += "<p>&hellip; and " + number(count - kMostFindingsPerFile) + " more in <code>" +
+            html(file) + "</code>: <code>census check</code> lists them all.</p>\n";
+  }
   return pageAnswer(200, "Check", body);
 }
 
