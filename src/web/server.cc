@@ -117,7 +117,8 @@ class Session : public std::enable_shared_from_this<Session> {
   void start() { readHeader(); }
   // Closes the connection where it waits for a request.
   void closeIfIdle() {
-    if (!busy_) stream_.socket().close();
+    beast::error_code ignored;
+    if (!busy_) stream_.socket().close(ignored);
   }
 
  private:
