@@ -222,24 +222,36 @@ class DiskFileSystem final : public FileSystem {
   }
 
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    return replaceFilesAmended(files, nullptr, failure);
+  }
+
+  bool replaceFilesAmended(std::span<const FileReplacement> asked, const Amendment& amend,
+                           SaveFailure* failure) override {
     std::vector<Step> steps;
-    if (!planSteps(files, &steps, failure)) return false;
+    if (!planSteps(asked, &steps, failure)) return false;
     std::size_t replaced = 0;
     for (const Step& step : steps) replaced += step.write_into ? 0 : 1;
-    if (replaced == 0) return versionsStillHold(*this, files, failure) && writeInto(steps, failure);
+    if (replaced == 0 && !amend) {
+      return versionsStillHold(*this, asked, failure) && writeInto(steps, failure);
+    }
 
-    const std::string folder = disk::folderOf(files.front().name);
+    const std::string folder = disk::folderOf(asked.front().name);
     disk::FolderLock lock;
     std::string reason;
     if (!lock.acquire(inFolder(folder, kLockName), &reason)) {
-      return fail(failure, files.front().name, reason);
+      return fail(failure, asked.front().name, reason);
     }
     const std::string journal = inFolder(folder, kJournalName);
     if (disk::exists(journal)) settleJournal(journal);
+    std::vector<FileReplacement> amended;
+    if (amend && !amend(asked, &amended, failure)) return false;
+    const std::span<const FileReplacement> files = amend ? std::span(amended) : asked;
     // What stood there may have changed while the lock was awaited.
     if (!planSteps(files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
       return false;
     }
+    replaced = 0;
+    for (const Step& step : steps) replaced += step.write_into ? 0 : 1;
     for (Step& step : steps) {
       if (!step.write_into && !step.remove) step.temporary = freeTemporaryName(step.target);
     }

@@ -13,11 +13,13 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace census {
 
@@ -103,6 +105,18 @@ class FileSystem {
   // The stamp of a regular file (a symbolic link counts as the file it
   // leads to); nullopt where there is none or it cannot be looked at.
   virtual std::optional<FileStamp> stampOf(const std::string& name) = 0;
+
+  // Makes the whole list of files a save replaces from the files asked for,
+  // keeping the first one first; or returns false with *failure set.
+  using Amendment = std::function<bool(std::span<const FileReplacement> files,
+                                       std::vector<FileReplacement>* all, SaveFailure* failure)>;
+
+  // Replaces files as replaceFiles does, and with them what amend adds,
+  // which amend works out under the save's lock: what it reads through this
+  // file system cannot change before the save has ended. A failure of
+  // amend changes nothing.
+  virtual bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
+                                   SaveFailure* failure) = 0;
 
   // Checks, changing nothing, that every file could be replaced now: each
   // is absent, or a regular file that may be written (a symbolic link

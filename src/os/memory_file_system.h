@@ -41,6 +41,11 @@ class MemoryFileSystem final : public FileSystem {
   std::optional<FileStamp> stampOf(const std::string& name) override;
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override;
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
+  bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
+                           SaveFailure* failure) override {
+    std::vector<FileReplacement> all;
+    return amend(files, &all, failure) && replaceFiles(all, failure);
+  }
   void recoverSaves() override {}
   std::string contentAsWritten(const FileReplacement& file) const override { return file.content; }
   bool folderExists(const std::string& name) override;

@@ -13,7 +13,6 @@ namespace census {
 namespace {
 
 constexpr std::array<std::string_view, 4> kWayNames = {"dialogue", "import", "serve", "restore"};
-constexpr int kMostAttempts = 5;
 
 std::string keptName(std::string_view sha256) {
   return std::string(kHistoryFolder) + "/" + std::string(sha256);
@@ -156,20 +155,32 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
     }
     started = true;
   }
-  // Another save may come between the reading and the lock: its change
-  // shows as a version that no longer holds, and the entry is made anew.
-  for (int attempt = 0; attempt < kMostAttempts; ++attempt) {
-    bool retry = false;
-    if (recordedSave(files, failure, &retry)) return true;
-    if (!retry) break;
-  }
+  // The entry is made under the save's lock, from the files as they are.
+  const Amendment record = [this](std::span<const FileReplacement> asked,
+                                  std::vector<FileReplacement>* all,
+                                  SaveFailure* failed) { return withEntry(asked, all, failed); };
+  if (files_.replaceFilesAmended(files, record, failure)) return true;
   // A save that failed starts no history either.
   if (started) files_.removeEmptyFolder(folder);
   return false;
 }
 
-bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files, SaveFailure* failure,
-                                       bool* retry) {
+bool RecordingFileSystem::replaceFilesAmended(std::span<const FileReplacement> files,
+                                              const Amendment& amend, SaveFailure* failure) {
+  const Amendment both = [&](std::span<const FileReplacement> asked,
+                             std::vector<FileReplacement>* all, SaveFailure* failed) {
+    std::vector<FileReplacement> amended;
+    return amend(asked, &amended, failed) && withEntry(amended, all, failed);
+  };
+  return files_.replaceFilesAmended(files, both, failure);
+}
+
+bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
+                                    std::vector<FileReplacement>* all, SaveFailure* failure) {
+  all->assign(files.begin(), files.end());
+  const bool data = std::any_of(files.begin(), files.end(),
+                                [](const FileReplacement& file) { return isDataFile(file.name); });
+  if (!data || !files_.folderExists(std::string(kHistoryFolder))) return true;
   History history = readHistory(files_);
   if (history.state.unreadable()) {
     *failure = {std::string(kHistoryLog), history.state.reason};
@@ -181,9 +192,8 @@ bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files, S
   entry.way = wayName(way_);
   entry.user = user_;
 
-  std::vector<FileReplacement> saves(files.begin(), files.end());
+  std::vector<FileReplacement>& saves = *all;
   std::vector<FileReplacement> kept;
-  std::vector<std::string> versions_taken;  // files whose expected version this save set
   const auto keep = [&](const std::string& sha256, std::string content) {
     if (sha256 == kNoContent) return;
     const std::string name = keptName(sha256);
@@ -206,10 +216,6 @@ bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files, S
     }
     std::string after_content = save.remove ? "" : files_.contentAsWritten(save);
     const std::string after = save.remove ? std::string(kNoContent) : sha256Hex(after_content);
-    if (save.expected_version.empty()) {
-      save.expected_version = before == kNoContent ? std::string(kAbsentVersion) : before;
-      versions_taken.push_back(save.name);
-    }
     keep(before, std::move(before_content));
     keep(after, std::move(after_content));
     entry.files.push_back({save.name, before, after});
@@ -217,19 +223,12 @@ bool RecordingFileSystem::recordedSave(std::span<const FileReplacement> files, S
   // A torn last line is let go: the log goes on from its last whole line.
   std::string log = history.log.substr(0, history.log.rfind('\n') + 1);
   if (history.torn_line == 0) log = history.log;
-  FileReplacement log_save{.name = std::string(kHistoryLog),
-                           .content = log + entryLine(entry),
-                           .line_ends = LineEnds::kExact,
-                           .expected_version = history.state.saved() ? contentVersion(history.log)
-                                                                     : std::string(kAbsentVersion)};
-  versions_taken.push_back(log_save.name);
   saves.insert(saves.end(), std::make_move_iterator(kept.begin()),
                std::make_move_iterator(kept.end()));
-  saves.push_back(std::move(log_save));
-  if (files_.replaceFiles(saves, failure)) return true;
-  *retry = failure->changed && std::find(versions_taken.begin(), versions_taken.end(),
-                                         failure->name) != versions_taken.end();
-  return false;
+  saves.push_back({.name = std::string(kHistoryLog),
+                   .content = log + entryLine(entry),
+                   .line_ends = LineEnds::kExact});
+  return true;
 }
 
 }  // namespace census

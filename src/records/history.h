@@ -95,6 +95,8 @@ class RecordingFileSystem final : public FileSystem {
     return files_.checkReplaceable(files, failure);
   }
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
+  bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
+                           SaveFailure* failure) override;
   std::string contentAsWritten(const FileReplacement& file) const override {
     return files_.contentAsWritten(file);
   }
@@ -109,7 +111,10 @@ class RecordingFileSystem final : public FileSystem {
   void setWay(SaveWay way) { way_ = way; }
 
  private:
-  bool recordedSave(std::span<const FileReplacement> files, SaveFailure* failure, bool* retry);
+  // The files of a save and, where it saves data files and a history is
+  // kept, its entry and the contents to keep. REQUIRES: the save's lock.
+  bool withEntry(std::span<const FileReplacement> files, std::vector<FileReplacement>* all,
+                 SaveFailure* failure);
 
   FileSystem& files_;
   SaveWay way_;
