@@ -97,6 +97,36 @@ TEST_F(DiskFiles, AStampTellsEverySaveApart) {
   EXPECT_FALSE(disk->stampOf("folder").has_value());
 }
 
+// What an amendment adds is saved with the files asked for, as one save;
+// an amendment that fails changes nothing.
+TEST_F(DiskFiles, AnAmendedSaveIsOneSaveAndAFailedAmendmentChangesNothing) {
+  const FileReplacement asked{.name = "datas.dat", .content = "Oyo 1 1 0 0\n"};
+  const FileSystem::Amendment add = [&](std::span<const FileReplacement> files,
+                                        std::vector<FileReplacement>* all, SaveFailure*) {
+    all->assign(files.begin(), files.end());
+    all->push_back({.name = "Recs-Loc.dat",
+                    .content = disk->openForReading("datas.dat").status == OpenStatus::kMissing
+                                   ? "first\n"
+                                   : "again\n"});
+    return true;
+  };
+  SaveFailure failure;
+  ASSERT_TRUE(disk->replaceFilesAmended({&asked, 1}, add, &failure)) << failure.reason;
+  EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 1 0 0\n");
+  EXPECT_EQ(readDiskFile("Recs-Loc.dat"), "first\n");
+
+  const FileReplacement other{.name = "datas.dat", .content = "Oyo 2 1 1 0\n"};
+  const FileSystem::Amendment refuse = [](std::span<const FileReplacement>,
+                                          std::vector<FileReplacement>*, SaveFailure* failed) {
+    *failed = {"census-history/log", "Input/output error"};
+    return false;
+  };
+  EXPECT_FALSE(disk->replaceFilesAmended({&other, 1}, refuse, &failure));
+  EXPECT_EQ(failure.name, "census-history/log");
+  EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 1 0 0\n");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator("."), {}), 2);
+}
+
 TEST_F(DiskFiles, SavesWholeAndLeavesNothingBehind) {
   EXPECT_EQ(save({{"new.dat", "line 1\nline 2\n"}}), "");
   EXPECT_EQ(readDiskFile("new.dat"), "line 1\nline 2\n");
