@@ -20,4 +20,15 @@ bool saveOutputFile(FileSystem& files, const std::string& name, std::string cont
   return false;
 }
 
+bool saveDataFiles(FileSystem& files, std::span<const FileReplacement> saves, bool dry_run,
+                   std::ostream& errors) {
+  SaveFailure failure;
+  if (dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure)) {
+    return true;
+  }
+  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
+         << "; no file was changed\n";
+  return false;
+}
+
 }  // namespace census

@@ -1,8 +1,10 @@
 // What the commands share about files: how they say that a data file cannot
-// be read, and how they save a file the operator named with -o.
+// be read, how they save a file the operator named with -o, and how they
+// save data files.
 #pragma once
 
 #include <ostream>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -19,5 +21,11 @@ std::string cannotReadLine(std::string_view file, const FileState& state);
 // "census: cannot save NAME: REASON" on errors, where it cannot.
 bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,
                     std::ostream& errors);
+
+// Replaces the data files as one save, or with dry_run only checks that
+// they could be replaced. Returns false, after saying "census: cannot save
+// NAME: REASON; no file was changed" on errors, where not.
+bool saveDataFiles(FileSystem& files, std::span<const FileReplacement> saves, bool dry_run,
+                   std::ostream& errors);
 
 }  // namespace census

@@ -8,6 +8,7 @@
 #include "base/exit_status.h"
 #include "base/line_fields.h"
 #include "base/text.h"
+#include "commands/command_files.h"
 #include "commands/svg.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
@@ -281,14 +282,7 @@ int runRestore(FileSystem& files, const std::string& number, const std::vector<s
                    describeContents(files, file.name, now, before) + ")");
     saves.push_back(std::move(save));
   }
-  SaveFailure failure;
-  const bool done =
-      dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
-  if (!done) {
-    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-           << "; no file was changed\n";
-    return kExitFailure;
-  }
+  if (!saveDataFiles(files, saves, dry_run, errors)) return kExitFailure;
   for (const std::string& line : said) out << line << "\n";
   if (!dry_run) {
     const History after = readHistory(files);

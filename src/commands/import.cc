@@ -11,6 +11,7 @@
 #include "base/exit_status.h"
 #include "base/line_fields.h"
 #include "base/text.h"
+#include "commands/command_files.h"
 #include "commands/csv.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
@@ -291,15 +292,7 @@ int importCsv(FileSystem& files, std::string_view text, const std::string& sourc
               std::ostream& out, std::ostream& errors) {
   const ImportPlan plan = planImport(text, source, errors);
   if (!plan.ok) return kExitFailure;
-  const std::vector<FileReplacement> saves = importReplacements(plan);
-  SaveFailure failure;
-  const bool saved =
-      dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure);
-  if (!saved) {
-    errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-           << "; no file was changed\n";
-    return kExitFailure;
-  }
+  if (!saveDataFiles(files, importReplacements(plan), dry_run, errors)) return kExitFailure;
   for (const StateList& list : stateLists()) {
     if (!plan.lists[static_cast<std::size_t>(list.number - 1)]) continue;
     out << list.file_name << ": " << list.states.size()

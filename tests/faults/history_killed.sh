@@ -32,12 +32,7 @@ for ((trial = 1; trial <= TRIALS; trial++)); do
   else
     command=(import b.csv)
   fi
-  "$CENSUS" "${command[@]}" >/dev/null 2>&1 &
-  pid=$!
-  wait_us=$((RANDOM * span / 32768))
-  sleep "$((wait_us / 1000000)).$(printf '%06d' $((wait_us % 1000000)))"
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  run_killed_within "$span" "${command[@]}"
   [ -n "$(find . -name '.census-*' -o -name '*.tmp')" ] && killed_mid_save=$((killed_mid_save + 1))
   "$CENSUS" check >/dev/null 2>&1 || true # a start: the cut save is finished or undone
   [ -z "$(tail -c 1 census-history/log | tr -d '\n')" ] || fail "trial $trial: a torn entry"

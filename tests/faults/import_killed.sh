@@ -24,12 +24,7 @@ killed_mid_save=0
 for ((trial = 1; trial <= TRIALS; trial++)); do
   if ((trial % 2)); then csv=a.csv; else csv=b.csv; fi
   before=$(lists)
-  "$CENSUS" import "$csv" >/dev/null 2>&1 &
-  pid=$!
-  wait_us=$((RANDOM * span / 32768))
-  sleep "$((wait_us / 1000000)).$(printf '%06d' $((wait_us % 1000000)))"
-  kill -KILL "$pid" 2>/dev/null || true
-  wait "$pid" 2>/dev/null || true
+  run_killed_within "$span" import "$csv"
   [ -n "$(find . -name '.census-*' -o -name '*.tmp')" ] && killed_mid_save=$((killed_mid_save + 1))
   "$CENSUS" check >/dev/null || fail "trial $trial: the lists do not check"
   now=$(lists)

@@ -29,3 +29,16 @@ facility_entry() {
   done
   printf '\n-1\n'
 }
+
+# Runs census with these arguments in the background and kills it with
+# SIGKILL at a random moment within $1 microseconds, then waits for it.
+run_killed_within() {
+  local span=$1
+  shift
+  "$CENSUS" "$@" >/dev/null 2>&1 &
+  local pid=$!
+  local wait_us=$((RANDOM * span / 32768))
+  sleep "$((wait_us / 1000000)).$(printf '%06d' $((wait_us % 1000000)))"
+  kill -KILL "$pid" 2>/dev/null || true
+  wait "$pid" 2>/dev/null || true
+}
