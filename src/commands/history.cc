@@ -117,14 +117,12 @@ std::string statesMade(std::string_view name, std::string_view content) {
   return "made, " + std::to_string(given) + (given == 1 ? " state" : " states");
 }
 
-std::string describeContents(FileSystem& files, std::string_view name,
-                             const std::optional<std::string>& before,
+std::string describeContents(std::string_view name, const std::optional<std::string>& before,
                              const std::optional<std::string>& after) {
   if (!before && !after) return "absent";
   if (!before) return statesMade(name, *after);
   if (!after) return "removed";
   if (*before == *after) return "unchanged";
-  (void)files;
   return changesBetween(name, *before, *after);
 }
 
@@ -159,7 +157,7 @@ std::string describeChange(FileSystem& files, const HistoryFile& file) {
     return file.name + ": " + (file.before == file.after ? "unchanged" : "changed") +
            " (its kept contents are missing)";
   }
-  return file.name + ": " + describeContents(files, file.name, before, after);
+  return file.name + ": " + describeContents(file.name, before, after);
 }
 
 std::string describeEntry(FileSystem& files, const HistoryEntry& entry) {
@@ -279,7 +277,7 @@ int runRestore(FileSystem& files, const std::string& number, const std::vector<s
     if (readWholeFile(files, file.name, &content, &reason)) now = std::move(content);
     said.push_back(file.name + ": " + (dry_run ? "would be put back" : "put back") +
                    " as before save " + std::to_string(entry->number) + " (" +
-                   describeContents(files, file.name, now, before) + ")");
+                   describeContents(file.name, now, before) + ")");
     saves.push_back(std::move(save));
   }
   if (!saveDataFiles(files, saves, dry_run, errors)) return kExitFailure;
