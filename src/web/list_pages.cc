@@ -388,6 +388,13 @@ bool queryHas(const HttpRequest& request, std::string_view name) {
 
 }  // namespace
 
+std::optional<FileStamp> stampToKeep(const std::optional<FileStamp>& stamp) {
+  const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                               std::chrono::system_clock::now().time_since_epoch())
+                               .count();
+  return stamp && stamp->settled(now) ? stamp : std::nullopt;
+}
+
 ListOnDisk readListOnDisk(FileSystem& files, const StateList& list) {
   FileSnapshot snapshot = takeSnapshot(files, std::string(list.file_name));
   return listFromSnapshot(snapshot, list);
@@ -406,10 +413,7 @@ HttpAnswer listPage(FileSystem& files, PageMemory& memory, int list_number,
     FileSnapshot snapshot = takeSnapshot(files, name);
     const ListOnDisk disk = listFromSnapshot(snapshot, *list);
     kept.content = listContent(*list, disk, disk.version, rowsFromDisk(*list, disk));
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-    kept.stamp = stamp && !snapshot.failed && stamp->settled(now) ? stamp : std::nullopt;
+    kept.stamp = snapshot.failed ? std::nullopt : stampToKeep(stamp);
   }
   return pageAnswer(200, listTitle(*list),
                     notice + lastSavedHtml(files, memory, list->file_name) + kept.content);

@@ -33,6 +33,10 @@ struct PageMemory {
   std::vector<std::pair<std::string, std::string>> last_saves;  // file, "save 3, ..."
 };
 
+// The stamp, where it may be kept to stand for what was read: one settled
+// by now; nullopt otherwise, so the file is read again next time.
+std::optional<FileStamp> stampToKeep(const std::optional<FileStamp>& stamp);
+
 // "/lists/N": a form of the list's figures; POST saves it.
 HttpAnswer listPage(FileSystem& files, PageMemory& memory, int list_number,
                     const HttpRequest& request);

@@ -1,7 +1,6 @@
 // The pages that review the files as a whole: the file list, the check, the
 // report, the exports and the import.
 #include <algorithm>
-#include <chrono>
 #include <map>
 #include <sstream>
 
@@ -350,10 +349,7 @@ std::string lastSavedHtml(FileSystem& files, PageMemory& memory, std::string_vie
                             std::to_string(entry->number) + "</a>.");
       }
     }
-    const std::int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                                 std::chrono::system_clock::now().time_since_epoch())
-                                 .count();
-    memory.log_stamp = stamp->settled(now) ? stamp : std::nullopt;
+    memory.log_stamp = stampToKeep(stamp);
   }
   for (const auto& [name, text] : memory.last_saves) {
     if (name == file) return "<p>" + text + "</p>\n";
