@@ -1,24 +1,11 @@
-# Installing census and packing it: a .deb on Linux, a .zip on Windows.
+# Installing census and packing it: a .deb on Linux; on Windows a .zip and
+# an installer (cmake/windows/package.cmake).
 # Linux:   bin/census, share/man/man1/census.1.gz, and in share/doc/census/
 #          README.md, copyright, changelog.gz and examples/
-# Windows: census.exe, README.md and the manual as plain text, side by side.
 find_program(MANDOC mandoc)
 
 if(WIN32)
-  install(TARGETS census DESTINATION .)
-  install(FILES README.md DESTINATION .)
-  if(MANDOC)
-    set(manual_text ${CMAKE_BINARY_DIR}/census-manual.txt)
-    add_custom_command(
-      OUTPUT ${manual_text}
-      COMMAND sh -c "'${MANDOC}' -Tascii '${CMAKE_SOURCE_DIR}/doc/census.1' | col -b > '${manual_text}'"
-      DEPENDS doc/census.1
-      VERBATIM)
-    add_custom_target(manual_text ALL DEPENDS ${manual_text})
-    install(FILES ${manual_text} DESTINATION .)
-  endif()
-  set(CPACK_GENERATOR ZIP)
-  set(CPACK_SYSTEM_NAME windows-x86_64)
+  include(cmake/windows/package.cmake)
 else()
   include(GNUInstallDirs)
   # Debian wants the manual and the changelog compressed, without a time
@@ -48,7 +35,7 @@ else()
 endif()
 
 set(CPACK_PACKAGE_NAME census)
-set(CPACK_PACKAGE_VENDOR "the census authors")
+set(CPACK_PACKAGE_VENDOR "${CENSUS_PUBLISHER}")
 set(CPACK_PACKAGE_CONTACT "census authors <census@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "population figures of Nigerian states")
 set(CPACK_PACKAGE_DESCRIPTION "An interactive console program with which one operator enters,

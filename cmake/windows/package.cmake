@@ -1,0 +1,61 @@
+# What a Windows user gets, side by side in one folder: census.exe, the
+# README, the manual as plain text, the licence, the changelog and the
+# example grid, every text file with CR LF line ends so that any Windows
+# editor shows it right. The zip (CPack) and the installer (NSIS, from the
+# same installed tree) carry the same files.
+find_program(MANDOC mandoc)
+find_program(MAKENSIS makensis)
+if(NOT MANDOC)
+  message(FATAL_ERROR "The Windows package holds the manual as text: install mandoc (make windows does)")
+endif()
+
+set(windows_files ${CMAKE_BINARY_DIR}/windows-files)
+# source in the project -> name in the package
+set(windows_texts
+    README.md README.txt
+    LICENSE LICENSE.txt
+    CHANGELOG.md CHANGELOG.txt
+    examples/README.md examples/README.txt
+    examples/cens-stat.dat examples/cens-stat.dat)
+set(to_crlf "sed -e 's/\\r$//' -e 's/$/\\r/'")
+
+set(text_outputs ${windows_files}/census-manual.txt)
+set(text_commands
+    COMMAND sh -c "'${MANDOC}' -Tascii '${CMAKE_SOURCE_DIR}/doc/census.1' | col -b | ${to_crlf} > '${windows_files}/census-manual.txt'")
+set(text_sources ${CMAKE_SOURCE_DIR}/doc/census.1)
+while(windows_texts)
+  list(POP_FRONT windows_texts source name)
+  list(APPEND text_outputs ${windows_files}/${name})
+  list(APPEND text_sources ${CMAKE_SOURCE_DIR}/${source})
+  list(APPEND text_commands COMMAND sh -c "${to_crlf} < '${CMAKE_SOURCE_DIR}/${source}' > '${windows_files}/${name}'")
+endwhile()
+add_custom_command(
+  OUTPUT ${text_outputs}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${windows_files}/examples
+  ${text_commands}
+  DEPENDS ${text_sources}
+  VERBATIM)
+add_custom_target(windows_texts ALL DEPENDS ${text_outputs})
+
+install(TARGETS census DESTINATION .)
+install(DIRECTORY ${windows_files}/ DESTINATION .)
+set(CPACK_GENERATOR ZIP)
+set(CPACK_SYSTEM_NAME windows-x86_64)
+
+# census-<version>-setup.exe: installs what the zip holds, stripped, from
+# a tree installed for it alone.
+if(MAKENSIS)
+  set(CENSUS_SETUP ${CMAKE_BINARY_DIR}/census-${PROJECT_VERSION}-setup.exe)
+  set(CENSUS_SETUP_TREE ${CMAKE_BINARY_DIR}/setup-tree)
+  set(script ${CMAKE_SOURCE_DIR}/cmake/windows/census.nsi)
+  add_custom_command(
+    OUTPUT ${CENSUS_SETUP}
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CENSUS_SETUP_TREE}
+    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CENSUS_SETUP_TREE} --strip
+    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+            "-DPUBLISHER=${CENSUS_PUBLISHER}" -DTREE=${CENSUS_SETUP_TREE} -DICON=${CENSUS_ICON}
+            -DOUTFILE=${CENSUS_SETUP} ${script}
+    DEPENDS census windows_texts ${text_outputs} ${script} ${CENSUS_ICON}
+    VERBATIM)
+  add_custom_target(installer ALL DEPENDS ${CENSUS_SETUP})
+endif()

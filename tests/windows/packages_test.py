@@ -1,0 +1,292 @@
+#!/usr/bin/python3
+"""What a Windows user gets: the installer run under Wine, in a prefix and
+home folder of this test's own, and what census.exe and the zip carry.
+
+  packages_test.py installer SETUP TREE VERSION
+      SETUP silently installed, installed again over the operator's own
+      grid, and uninstalled; TREE holds the files it must install.
+  packages_test.py version EXE VERSION
+      the version information in a Windows program (python3-pefile).
+  packages_test.py zip ZIP
+      the zip's files, its text files with CR LF line ends.
+
+Exits 0 when every check holds, 1 naming each that does not.
+"""
+
+import os
+import pathlib
+import re
+import struct
+import subprocess
+import sys
+import tempfile
+import zipfile
+
+failures = []
+
+
+def check(holds, what):
+    if not holds:
+        failures.append(what)
+        print(f"FAILED: {what}", flush=True)
+
+
+# The files of the program, as the installer and the zip lay them out.
+PROGRAM_FILES = [
+    "census.exe",
+    "census-manual.txt",
+    "README.txt",
+    "LICENSE.txt",
+    "CHANGELOG.txt",
+    "examples/README.txt",
+    "examples/cens-stat.dat",
+]
+TEXT_SUFFIXES = (".txt", ".dat")
+
+
+def has_crlf_lines(content):
+    return content.endswith(b"\r\n") and content.count(b"\n") == content.count(b"\r\n")
+
+
+# ---------------------------------------------------------------- shortcuts
+
+LINK_STRINGS = ["name", "relative path", "working folder", "arguments", "icon"]
+
+
+def read_shortcut(path):
+    """The target, arguments and working folder of a Windows shortcut
+    (.lnk, the Shell Link format): its LinkInfo's local path and the
+    string data that follows it."""
+    data = path.read_bytes()
+    flags = struct.unpack_from("<I", data, 0x14)[0]
+    offset = 0x4C
+    if flags & 0x1:  # a target ID list
+        offset += 2 + struct.unpack_from("<H", data, offset)[0]
+    target = None
+    if flags & 0x2:  # link info
+        size, _, info_flags, _, base_offset = struct.unpack_from("<IIIII", data, offset)
+        if info_flags & 0x1:
+            end = data.index(b"\0", offset + base_offset)
+            target = data[offset + base_offset : end].decode("latin-1")
+        offset += size
+    strings = {}
+    for bit, name in enumerate(LINK_STRINGS):
+        if flags & (0x4 << bit):
+            count = struct.unpack_from("<H", data, offset)[0]
+            text = data[offset + 2 : offset + 2 + 2 * count].decode("utf-16-le")
+            strings[name] = text.rstrip("\0")
+            offset += 2 + 2 * count
+    return target, strings.get("arguments", ""), strings.get("working folder", "")
+
+
+# ---------------------------------------------------------------- Wine
+
+
+class WinePrefix:
+    """A Wine prefix and a home folder of their own, so that Documents and
+    the Start menu of this test are nobody else's."""
+
+    def __init__(self, folder):
+        self.home = pathlib.Path(folder) / "home"
+        self.home.mkdir()
+        self.root = pathlib.Path(folder) / "prefix"
+        self.env = {
+            key: value
+            for key, value in os.environ.items()
+            if not key.startswith(("XDG_", "WINE", "DISPLAY", "WAYLAND"))
+        }
+        self.env.update(
+            HOME=str(self.home),
+            WINEPREFIX=str(self.root),
+            WINEDEBUG="-all",
+            # No Mono or Gecko to offer, no menu entries on the Linux desktop.
+            WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d",
+        )
+        self.run("wineboot", "-i")
+        users = self.root / "drive_c" / "users"
+        user = next(p.name for p in users.iterdir() if p.name != "Public")
+        # Where census goes by default, its shortcuts, and its data.
+        self.install_folder = rf"C:\users\{user}\AppData\Local\Programs\census"
+        self.start_menu = (rf"C:\users\{user}\AppData\Roaming\Microsoft\Windows"
+                           r"\Start Menu\Programs\census")
+        self.data_folder = rf"C:\users\{user}\Documents\census"
+
+    def run(self, *command):
+        """Runs a command in the prefix and waits until every Windows
+        process has ended: an uninstaller goes on in a copy of itself."""
+        done = subprocess.run(
+            ["wine", *command], env=self.env, capture_output=True, timeout=300
+        )
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+        return done
+
+    def unix_path(self, windows_path):
+        """The file behind a C:\\ path, through the prefix's drive."""
+        relative = windows_path[3:].replace("\\", "/")
+        return self.root / "drive_c" / relative
+
+    def registry_values(self, key):
+        """{name: (type, data)} of a registry key; None where there is no key."""
+        done = self.run("reg", "query", key)
+        if done.returncode != 0:
+            return None
+        values = {}
+        for line in done.stdout.decode("utf-8", "replace").splitlines():
+            found = re.match(r"^    (.+?)    (REG_\w+)    ?(.*)$", line)
+            if found:
+                values[found.group(1)] = (found.group(2), found.group(3))
+        return values
+
+    def set_user_path(self, path):
+        self.run("reg", "add", r"HKCU\Environment", "/v", "Path", "/t", "REG_EXPAND_SZ",
+                 "/d", path, "/f")
+
+    def user_path(self):
+        return (self.registry_values(r"HKCU\Environment") or {}).get("Path")
+
+
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\census"
+# The user's Path before census: census goes after these and leaves them be.
+PATH_BEFORE = r"C:\tools;%USERPROFILE%\bin"
+
+
+def expected_shortcuts(wine):
+    program = wine.install_folder + r"\census.exe"
+    data_folder = wine.data_folder
+    return {
+        "census.lnk": (program, "", data_folder),
+        "census in the browser.lnk": (program, "serve --open", data_folder),
+        "census manual.lnk": (wine.install_folder + r"\census-manual.txt", "", wine.install_folder),
+        "Uninstall census.lnk": (wine.install_folder + r"\uninstall.exe", "", wine.install_folder),
+    }
+
+
+def check_installed(wine, tree, version):
+    installed = wine.unix_path(wine.install_folder)
+    for name in PROGRAM_FILES:
+        file = installed / name
+        check(file.is_file() and file.read_bytes() == (tree / name).read_bytes(),
+              f"{name} installed as built")
+
+    start_menu = wine.unix_path(wine.start_menu)
+    shortcuts = expected_shortcuts(wine)
+    found = sorted(p.name for p in start_menu.glob("*.lnk")) if start_menu.is_dir() else []
+    check(found == sorted(shortcuts), f"the Start menu's census folder holds {sorted(shortcuts)}: {found}")
+    for name, expected in shortcuts.items():
+        if (start_menu / name).is_file():
+            actual = read_shortcut(start_menu / name)
+            check(actual == expected, f"{name}: {actual} is {expected}")
+
+    path = wine.user_path()
+    check(path == ("REG_EXPAND_SZ", PATH_BEFORE + ";" + wine.install_folder),
+          f"census once on the user's Path, after what was there: {path}")
+    version_line = wine.run("cmd", "/c", "census", "--version").stdout.split(b"\r\n")[0]
+    check(version_line == f"census {version}".encode(),
+          f"census --version from the Path: {version_line!r}")
+
+    key = wine.registry_values(UNINSTALL_KEY) or {}
+    for name, data in [("DisplayName", "census"), ("DisplayVersion", version),
+                       ("Publisher", "the census authors"),
+                       ("UninstallString", f'"{wine.install_folder}\\uninstall.exe"'),
+                       ("QuietUninstallString", f'"{wine.install_folder}\\uninstall.exe" /S')]:
+        check(key.get(name, (None, None))[1] == data, f"uninstall key {name}: {key.get(name)}")
+    size_kib = int(key.get("EstimatedSize", ("", "0"))[1], 16)
+    program_kib = sum((tree / name).stat().st_size for name in PROGRAM_FILES) // 1024
+    check(program_kib <= size_kib <= 2 * program_kib,
+          f"uninstall key EstimatedSize {size_kib} KiB for {program_kib} KiB of files")
+
+
+def check_uninstalled(wine, path_before):
+    check(not wine.unix_path(wine.install_folder).exists(), "the program's folder is gone")
+    check(not wine.unix_path(wine.start_menu).exists(), "the Start menu's census folder is gone")
+    check(wine.registry_values(UNINSTALL_KEY) is None, "the uninstall key is gone")
+    check(wine.user_path() == ("REG_EXPAND_SZ", path_before),
+          f"the user's Path is as it was: {wine.user_path()}")
+
+
+def test_installer(setup, tree, version):
+    with tempfile.TemporaryDirectory(prefix="census-installer-") as folder:
+        wine = WinePrefix(folder)
+        wine.set_user_path(PATH_BEFORE)
+        data = wine.home / "census"  # Documents is the home folder under Wine
+
+        print("silent install", flush=True)
+        check(wine.run(setup, "/S").returncode == 0, "the installer succeeds")
+        check(data.joinpath("cens-stat.dat").read_bytes()
+              == (tree / "examples/cens-stat.dat").read_bytes(),
+              "the data folder holds the example grid")
+        check_installed(wine, tree, version)
+
+        print("install again over the operator's own grid", flush=True)
+        own = b"1 2 3 4 5 6 7 8 9 10 11 12 13 14 15 16\r\n"
+        data.joinpath("cens-stat.dat").write_bytes(own)
+        data.joinpath("datas.dat").write_bytes(b"Oyo 120 60 55 30\r\n")
+        check(wine.run(setup, "/S").returncode == 0, "the installer succeeds again")
+        check(data.joinpath("cens-stat.dat").read_bytes() == own, "the operator's grid is kept")
+        check_installed(wine, tree, version)
+
+        print("silent uninstall", flush=True)
+        wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S")
+        check_uninstalled(wine, PATH_BEFORE)
+        check(sorted(p.name for p in data.iterdir()) == ["cens-stat.dat", "datas.dat"]
+              and data.joinpath("cens-stat.dat").read_bytes() == own,
+              "the data folder is untouched")
+
+        print("a Path longer than the installer's strings", flush=True)
+        long_path = ";".join(rf"C:\tools\kit-{n:03}" for n in range(120))
+        wine.set_user_path(long_path)
+        check(wine.run(setup, "/S").returncode == 0, "the installer succeeds")
+        check(wine.user_path() == ("REG_EXPAND_SZ", long_path), "a long Path is left whole")
+        wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S")
+        check_uninstalled(wine, long_path)
+
+
+# ---------------------------------------------------------------- files
+
+
+def test_version(exe, version):
+    import pefile
+
+    pe = pefile.PE(exe)
+    fixed = pe.VS_FIXEDFILEINFO[0]
+    numbers = [int(n) for n in version.split(".")] + [0]
+    packed = ((numbers[0] << 16) | numbers[1], (numbers[2] << 16) | numbers[3])
+    check((fixed.FileVersionMS, fixed.FileVersionLS) == packed, f"{exe}: fixed FileVersion")
+    check((fixed.ProductVersionMS, fixed.ProductVersionLS) == packed, f"{exe}: fixed ProductVersion")
+    strings = {}
+    for info in pe.FileInfo[0]:
+        for table in getattr(info, "StringTable", []):
+            strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    check(strings.get("FileVersion") == version, f"{exe}: FileVersion {strings.get('FileVersion')}")
+    check(strings.get("ProductVersion") == version,
+          f"{exe}: ProductVersion {strings.get('ProductVersion')}")
+    for name in ["ProductName", "FileDescription", "LegalCopyright"]:
+        check(bool(strings.get(name)), f"{exe}: {name} is given")
+    icons = [entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries
+             if entry.id == pefile.RESOURCE_TYPE["RT_GROUP_ICON"]]
+    check(len(icons) == 1, f"{exe}: an icon")
+
+
+def test_zip(path):
+    with zipfile.ZipFile(path) as archive:
+        folder = pathlib.PurePosixPath(archive.namelist()[0]).parts[0]
+        files = {name[len(folder) + 1:]: name for name in archive.namelist()
+                 if not name.endswith("/")}
+        check(sorted(files) == sorted(PROGRAM_FILES), f"the zip holds {sorted(files)}")
+        for name, member in files.items():
+            if name.endswith(TEXT_SUFFIXES):
+                check(has_crlf_lines(archive.read(member)), f"{name} has CR LF line ends")
+        check(archive.read(files["census.exe"])[:2] == b"MZ", "census.exe is a Windows program")
+
+
+TESTS = {"installer": (test_installer, 3), "version": (test_version, 2), "zip": (test_zip, 1)}
+
+if __name__ == "__main__":
+    if len(sys.argv) < 2 or sys.argv[1] not in TESTS or len(sys.argv) != 2 + TESTS[sys.argv[1]][1]:
+        sys.exit(__doc__)
+    test, _ = TESTS[sys.argv[1]]
+    arguments = sys.argv[2:]
+    if test is test_installer:
+        arguments[1] = pathlib.Path(arguments[1])
+    test(*arguments)
+    sys.exit(1 if failures else 0)
