@@ -122,6 +122,11 @@ doc/report.png: census
 doc/serve.png: census deps
 	node tests/web/journey.mjs build/default/census $(CURDIR)/doc/serve.png
 
+# The README's picture of the Windows installer, on a virtual screen.
+doc/installer.png: package-windows
+	@tools/install-deps xvfb xdotool
+	tools/installer-pictures build/windows/census-$(VERSION)-setup.exe $@
+
 SOURCES = $(shell git ls-files '*.cc' '*.h')
 
 format:

@@ -1,7 +1,8 @@
 ; census's installer, for the current user and without administrator rights.
 ; Built by CMake (cmake/windows/package.cmake):
 ;   makensis -DVERSION=1.1.0 -DPUBLISHER=... -DTREE=<the installed tree>
-;            -DICON=census.ico -DOUTFILE=census-1.1.0-setup.exe census.nsi
+;            -DICON=census.ico -DSIDE_PICTURE=<164x314 .bmp>
+;            -DOUTFILE=census-1.1.0-setup.exe census.nsi
 ; The program goes to %LOCALAPPDATA%\Programs\census (or where the user
 ; says), the figures stay in Documents\census: the uninstaller takes the
 ; program away and never the data folder. /S installs and uninstalls
@@ -32,8 +33,12 @@ BrandingText "census ${VERSION}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
+!define MUI_WELCOMEFINISHPAGE_BITMAP "${SIDE_PICTURE}"
+!define MUI_UNWELCOMEFINISHPAGE_BITMAP "${SIDE_PICTURE}"
 !define MUI_ABORTWARNING
 !define MUI_COMPONENTSPAGE_NODESC
+!define MUI_WELCOMEPAGE_TEXT "This installs census ${VERSION}, with which you record and review the population figures of Nigerian states, for you alone: it needs no administrator rights.$\r$\n$\r$\nYour figures are kept in Documents\census. Installing never overwrites them, and uninstalling never removes them.$\r$\n$\r$\nClick Next to continue."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "With census on your Path, census check, census report and the other commands work in any new console."
 !insertmacro MUI_PAGE_WELCOME
 !insertmacro MUI_PAGE_LICENSE "${TREE}/LICENSE.txt"
 !insertmacro MUI_PAGE_COMPONENTS
@@ -182,7 +187,7 @@ Section "census" SecProgram
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
 SectionEnd
 
-Section "Add census to my PATH, for census check in any console" SecPath
+Section "Put census on my Path" SecPath
 SectionEnd
 
 ; After the choices: census on the Path exactly once where chosen, and off

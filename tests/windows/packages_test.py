@@ -232,6 +232,15 @@ def test_installer(setup, tree, version):
               and data.joinpath("cens-stat.dat").read_bytes() == own,
               "the data folder is untouched")
 
+        print("census installed into the data folder itself", flush=True)
+        check(wine.run(setup, "/S", "/D=" + wine.data_folder).returncode == 0,
+              "the installer succeeds")
+        check(data.joinpath("census.exe").is_file(), "census.exe in the data folder")
+        wine.run(data / "uninstall.exe", "/S")
+        check(sorted(p.name for p in data.iterdir()) == ["cens-stat.dat", "datas.dat"]
+              and data.joinpath("cens-stat.dat").read_bytes() == own,
+              "the uninstaller took its own files and nothing else")
+
         print("a Path longer than the installer's strings", flush=True)
         long_path = ";".join(rf"C:\tools\kit-{n:03}" for n in range(120))
         wine.set_user_path(long_path)
