@@ -1,6 +1,6 @@
 ; census's installer, for the current user and without administrator rights.
 ; Built by CMake (cmake/windows/package.cmake):
-;   makensis -DVERSION=1.1.0 -DPUBLISHER=... -DTREE=<the installed tree>
+;   makensis -DVERSION=1.1.0 -DPUBLISHER=... -DCOPYRIGHT=... -DTREE=<the installed tree>
 ;            -DICON=census.ico -DSIDE_PICTURE=<164x314 .bmp>
 ;            -DOUTFILE=census-1.1.0-setup.exe census.nsi
 ; The program goes to %LOCALAPPDATA%\Programs\census (or where the user
@@ -57,7 +57,7 @@ VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "census ${VERSION} setup"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PUBLISHER}"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "Copyright (c) 2026 ${PUBLISHER}. MIT License."
+VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
 
 ; The files of the program, beside census.exe; the uninstaller removes
 ; exactly these, so that a folder chosen by the user keeps what else it holds.

@@ -5,8 +5,9 @@
 # same installed tree) carry the same files.
 find_program(MANDOC mandoc)
 find_program(MAKENSIS makensis)
-if(NOT MANDOC)
-  message(FATAL_ERROR "The Windows package holds the manual as text: install mandoc (make windows does)")
+if(NOT MANDOC OR NOT MAKENSIS)
+  message(FATAL_ERROR "The Windows packages hold the manual as text and are installed by NSIS: "
+                      "install mandoc and nsis (make windows does)")
 endif()
 
 set(windows_files ${CMAKE_BINARY_DIR}/windows-files)
@@ -44,31 +45,30 @@ set(CPACK_SYSTEM_NAME windows-x86_64)
 
 # census-<version>-setup.exe: installs what the zip holds, stripped, from
 # a tree installed for it alone.
-if(MAKENSIS)
-  set(CENSUS_SETUP ${CMAKE_BINARY_DIR}/census-${PROJECT_VERSION}-setup.exe)
-  set(CENSUS_SETUP_TREE ${CMAKE_BINARY_DIR}/setup-tree)
-  set(script ${CMAKE_SOURCE_DIR}/cmake/windows/census.nsi)
-  # The picture beside the welcome and finish pages: the icon's chart on its
-  # green, 164 by 314 as NSIS wants it.
-  set(side_picture ${CMAKE_BINARY_DIR}/icon/installer-side.bmp)
-  add_custom_command(
-    OUTPUT ${side_picture}
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icon
-    COMMAND ${RSVG_CONVERT} -w 128 -h 128 -o ${CMAKE_BINARY_DIR}/icon/census-128.png
-            ${CMAKE_SOURCE_DIR}/cmake/windows/census.svg
-    COMMAND ${IMAGEMAGICK} -size 164x314 xc:\#008751 ${CMAKE_BINARY_DIR}/icon/census-128.png
-            -gravity north -geometry +0+60 -composite BMP3:${side_picture}
-    DEPENDS ${CMAKE_SOURCE_DIR}/cmake/windows/census.svg
-    VERBATIM)
-  add_custom_command(
-    OUTPUT ${CENSUS_SETUP}
-    COMMAND ${CMAKE_COMMAND} -E rm -rf ${CENSUS_SETUP_TREE}
-    COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CENSUS_SETUP_TREE} --strip
-    COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
-            "-DPUBLISHER=${CENSUS_PUBLISHER}" -DTREE=${CENSUS_SETUP_TREE} -DICON=${CENSUS_ICON}
-            -DSIDE_PICTURE=${side_picture}
-            -DOUTFILE=${CENSUS_SETUP} ${script}
-    DEPENDS census windows_texts ${text_outputs} ${script} ${CENSUS_ICON} ${side_picture}
-    VERBATIM)
-  add_custom_target(installer ALL DEPENDS ${CENSUS_SETUP})
-endif()
+set(CENSUS_SETUP ${CMAKE_BINARY_DIR}/census-${PROJECT_VERSION}-setup.exe)
+set(CENSUS_SETUP_TREE ${CMAKE_BINARY_DIR}/setup-tree)
+set(script ${CMAKE_SOURCE_DIR}/cmake/windows/census.nsi)
+# The picture beside the welcome and finish pages: the icon's chart on its
+# green, 164 by 314 as NSIS wants it.
+set(side_picture ${CMAKE_BINARY_DIR}/icon/installer-side.bmp)
+add_custom_command(
+  OUTPUT ${side_picture}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/icon
+  COMMAND ${RSVG_CONVERT} -w 128 -h 128 -o ${CMAKE_BINARY_DIR}/icon/census-128.png
+          ${CMAKE_SOURCE_DIR}/cmake/windows/census.svg
+  COMMAND ${IMAGEMAGICK} -size 164x314 xc:\#008751 ${CMAKE_BINARY_DIR}/icon/census-128.png
+          -gravity north -geometry +0+60 -composite BMP3:${side_picture}
+  DEPENDS ${CMAKE_SOURCE_DIR}/cmake/windows/census.svg
+  VERBATIM)
+add_custom_command(
+  OUTPUT ${CENSUS_SETUP}
+  COMMAND ${CMAKE_COMMAND} -E rm -rf ${CENSUS_SETUP_TREE}
+  COMMAND ${CMAKE_COMMAND} --install ${CMAKE_BINARY_DIR} --prefix ${CENSUS_SETUP_TREE} --strip
+  COMMAND ${MAKENSIS} -V2 -INPUTCHARSET UTF8 -DVERSION=${PROJECT_VERSION}
+          "-DPUBLISHER=${CENSUS_PUBLISHER}" "-DCOPYRIGHT=${CENSUS_COPYRIGHT}"
+          -DTREE=${CENSUS_SETUP_TREE} -DICON=${CENSUS_ICON}
+          -DSIDE_PICTURE=${side_picture}
+          -DOUTFILE=${CENSUS_SETUP} ${script}
+  DEPENDS census windows_texts ${text_outputs} ${script} ${CENSUS_ICON} ${side_picture}
+  VERBATIM)
+add_custom_target(installer ALL DEPENDS ${CENSUS_SETUP})

@@ -9,7 +9,6 @@ if(NOT RSVG_CONVERT OR NOT IMAGEMAGICK)
                       "install librsvg2-bin and imagemagick (make windows does)")
 endif()
 
-set(CENSUS_COPYRIGHT "Copyright (c) 2026 the census authors. MIT License.")
 set(CENSUS_ICON ${CMAKE_BINARY_DIR}/census.ico)
 
 set(icon_source ${CMAKE_SOURCE_DIR}/cmake/windows/census.svg)
