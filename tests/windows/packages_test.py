@@ -205,6 +205,7 @@ def check_uninstalled(wine, path_before):
 
 
 def test_installer(setup, tree, version):
+    tree = pathlib.Path(tree)
     with tempfile.TemporaryDirectory(prefix="census-installer-") as folder:
         wine = WinePrefix(folder)
         wine.set_user_path(PATH_BEFORE)
@@ -293,9 +294,5 @@ TESTS = {"installer": (test_installer, 3), "version": (test_version, 2), "zip": 
 if __name__ == "__main__":
     if len(sys.argv) < 2 or sys.argv[1] not in TESTS or len(sys.argv) != 2 + TESTS[sys.argv[1]][1]:
         sys.exit(__doc__)
-    test, _ = TESTS[sys.argv[1]]
-    arguments = sys.argv[2:]
-    if test is test_installer:
-        arguments[1] = pathlib.Path(arguments[1])
-    test(*arguments)
+    TESTS[sys.argv[1]][0](*sys.argv[2:])
     sys.exit(1 if failures else 0)
