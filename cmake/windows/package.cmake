@@ -3,7 +3,6 @@
 # example grid, every text file with CR LF line ends so that any Windows
 # editor shows it right. The zip (CPack) and the installer (NSIS, from the
 # same installed tree) carry the same files.
-find_program(MANDOC mandoc)
 find_program(MAKENSIS makensis)
 if(NOT MANDOC OR NOT MAKENSIS)
   message(FATAL_ERROR "The Windows packages hold the manual as text and are installed by NSIS: "
