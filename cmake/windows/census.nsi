@@ -14,6 +14,9 @@ Target amd64-unicode
 ManifestDPIAware true
 RequestExecutionLevel user
 SetCompressor /SOLID lzma
+; A file that cannot be written stops the install: a silent install would
+; otherwise skip it and still report success.
+AllowSkipFiles off
 
 !include MUI2.nsh
 !include LogicLib.nsh
@@ -137,6 +140,27 @@ FunctionEnd
 !insertmacro PATH_WITHOUT_CENSUS ""
 !insertmacro PATH_WITHOUT_CENSUS "un."
 
+; A running census.exe (census in the browser, say) can be neither
+; replaced nor removed, so it goes first, before anything else is changed:
+; the user is asked to close census, and a silent run stops with exit
+; code 2. (Only removing tells: a running program may still be opened.)
+!macro REMOVE_CENSUS_EXE un
+Function ${un}RemoveCensusExe
+  ${DoWhile} ${FileExists} "$INSTDIR\census.exe"
+    Delete "$INSTDIR\census.exe"
+    ${IfNot} ${FileExists} "$INSTDIR\census.exe"
+      ${ExitDo}
+    ${EndIf}
+    MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
+      "census is running. Close every census window, census in the browser too, then click Retry." \
+      /SD IDCANCEL IDRETRY +2
+    Abort "census is running: nothing was changed."
+  ${Loop}
+FunctionEnd
+!macroend
+!insertmacro REMOVE_CENSUS_EXE ""
+!insertmacro REMOVE_CENSUS_EXE "un."
+
 !macro WRITE_USER_PATH
   ${If} $UserPath == $PathBefore
     ; unchanged: left as it is, its type too
@@ -152,6 +176,7 @@ FunctionEnd
 Section "census" SecProgram
   SectionIn RO
   SetShellVarContext current
+  Call RemoveCensusExe
   SetOutPath "$INSTDIR"
   CreateDirectory "$INSTDIR\examples"
   !insertmacro PROGRAM_FILES INSTALL_FILE
@@ -220,6 +245,7 @@ SectionEnd
 
 Section "Uninstall"
   SetShellVarContext current
+  Call un.RemoveCensusExe
   !insertmacro SHORTCUTS REMOVE_SHORTCUT
   RMDir "${START_MENU}"
 

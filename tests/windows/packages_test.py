@@ -4,7 +4,8 @@ home folder of this test's own, and what census.exe and the zip carry.
 
   packages_test.py installer SETUP TREE VERSION
       SETUP silently installed, installed again over the operator's own
-      grid, and uninstalled; TREE holds the files it must install.
+      grid, run while census runs, and uninstalled; TREE holds the files
+      it must install.
   packages_test.py version EXE VERSION
       the version information in a Windows program (python3-pefile).
   packages_test.py zip ZIP
@@ -111,14 +112,31 @@ class WinePrefix:
                            r"\Start Menu\Programs\census")
         self.data_folder = rf"C:\users\{user}\Documents\census"
 
-    def run(self, *command):
-        """Runs a command in the prefix and waits until every Windows
-        process has ended: an uninstaller goes on in a copy of itself."""
-        done = subprocess.run(
-            ["wine", *command], env=self.env, capture_output=True, timeout=300
-        )
-        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+    def run(self, *command, wait_for_all=True):
+        """Runs a command in the prefix and, unless told otherwise, waits
+        until every Windows process has ended: an uninstaller goes on in a
+        copy of itself."""
+        # Output goes to files, not pipes: a process the command starts
+        # (Wine's explorer) may hold a pipe open for as long as the prefix runs.
+        with tempfile.TemporaryFile() as output:
+            done = subprocess.run(["wine", *command], env=self.env, stdout=output,
+                                  stderr=subprocess.DEVNULL, timeout=300)
+            output.seek(0)
+            done.stdout = output.read()
+        if wait_for_all:
+            self.wait_for_all()
         return done
+
+    def wait_for_all(self):
+        subprocess.run(["wineserver", "-w"], env=self.env, timeout=300)
+
+    def start(self, *command):
+        """Starts a command in the prefix that goes on running."""
+        return subprocess.Popen(["wine", *command], env=self.env, stderr=subprocess.PIPE)
+
+    def stop_all(self):
+        subprocess.run(["wineserver", "-k"], env=self.env, timeout=60)
+        self.wait_for_all()
 
     def unix_path(self, windows_path):
         """The file behind a C:\\ path, through the prefix's drive."""
@@ -224,6 +242,19 @@ def test_installer(setup, tree, version):
         data.joinpath("datas.dat").write_bytes(b"Oyo 120 60 55 30\r\n")
         check(wine.run(setup, "/S").returncode == 0, "the installer succeeds again")
         check(data.joinpath("cens-stat.dat").read_bytes() == own, "the operator's grid is kept")
+        check_installed(wine, tree, version)
+
+        print("installing and uninstalling while census runs", flush=True)
+        server = wine.start(wine.unix_path(wine.install_folder) / "census.exe", "serve", "--port", "0")
+        server.stderr.readline()  # "census: serving ..."
+        setup_status = wine.run(setup, "/S", wait_for_all=False).returncode
+        # _?= keeps the uninstaller in place, so that its status is its own
+        uninstall_status = wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S",
+                                    "_?=" + wine.install_folder, wait_for_all=False).returncode
+        wine.stop_all()
+        server.wait()
+        check(setup_status == 2, f"the installer stops with status 2: {setup_status}")
+        check(uninstall_status == 2, f"the uninstaller stops with status 2: {uninstall_status}")
         check_installed(wine, tree, version)
 
         print("silent uninstall", flush=True)
