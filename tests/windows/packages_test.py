@@ -14,6 +14,7 @@ home folder of this test's own, and what census.exe and the zip carry.
 Exits 0 when every check holds, 1 naming each that does not.
 """
 
+import inspect
 import os
 import pathlib
 import re
@@ -111,6 +112,7 @@ class WinePrefix:
         self.start_menu = (rf"C:\users\{user}\AppData\Roaming\Microsoft\Windows"
                            r"\Start Menu\Programs\census")
         self.data_folder = rf"C:\users\{user}\Documents\census"
+        self.installed = self.unix_path(self.install_folder)
 
     def run(self, *command, wait_for_all=True):
         """Runs a command in the prefix and, unless told otherwise, waits
@@ -180,9 +182,8 @@ def expected_shortcuts(wine):
 
 
 def check_installed(wine, tree, version):
-    installed = wine.unix_path(wine.install_folder)
     for name in PROGRAM_FILES:
-        file = installed / name
+        file = wine.installed / name
         check(file.is_file() and file.read_bytes() == (tree / name).read_bytes(),
               f"{name} installed as built")
 
@@ -215,11 +216,17 @@ def check_installed(wine, tree, version):
 
 
 def check_uninstalled(wine, path_before):
-    check(not wine.unix_path(wine.install_folder).exists(), "the program's folder is gone")
+    check(not wine.installed.exists(), "the program's folder is gone")
     check(not wine.unix_path(wine.start_menu).exists(), "the Start menu's census folder is gone")
     check(wine.registry_values(UNINSTALL_KEY) is None, "the uninstall key is gone")
     check(wine.user_path() == ("REG_EXPAND_SZ", path_before),
           f"the user's Path is as it was: {wine.user_path()}")
+
+
+def check_data_kept(data, grid, what):
+    """The data folder holds the operator's two files, the grid as it was."""
+    check(sorted(p.name for p in data.iterdir()) == ["cens-stat.dat", "datas.dat"]
+          and data.joinpath("cens-stat.dat").read_bytes() == grid, what)
 
 
 def test_installer(setup, tree, version):
@@ -245,11 +252,11 @@ def test_installer(setup, tree, version):
         check_installed(wine, tree, version)
 
         print("installing and uninstalling while census runs", flush=True)
-        server = wine.start(wine.unix_path(wine.install_folder) / "census.exe", "serve", "--port", "0")
+        server = wine.start(wine.installed / "census.exe", "serve", "--port", "0")
         server.stderr.readline()  # "census: serving ..."
         setup_status = wine.run(setup, "/S", wait_for_all=False).returncode
         # _?= keeps the uninstaller in place, so that its status is its own
-        uninstall_status = wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S",
+        uninstall_status = wine.run(wine.installed / "uninstall.exe", "/S",
                                     "_?=" + wine.install_folder, wait_for_all=False).returncode
         wine.stop_all()
         server.wait()
@@ -258,27 +265,23 @@ def test_installer(setup, tree, version):
         check_installed(wine, tree, version)
 
         print("silent uninstall", flush=True)
-        wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S")
+        wine.run(wine.installed / "uninstall.exe", "/S")
         check_uninstalled(wine, PATH_BEFORE)
-        check(sorted(p.name for p in data.iterdir()) == ["cens-stat.dat", "datas.dat"]
-              and data.joinpath("cens-stat.dat").read_bytes() == own,
-              "the data folder is untouched")
+        check_data_kept(data, own, "the data folder is untouched")
 
         print("census installed into the data folder itself", flush=True)
         check(wine.run(setup, "/S", "/D=" + wine.data_folder).returncode == 0,
               "the installer succeeds")
         check(data.joinpath("census.exe").is_file(), "census.exe in the data folder")
         wine.run(data / "uninstall.exe", "/S")
-        check(sorted(p.name for p in data.iterdir()) == ["cens-stat.dat", "datas.dat"]
-              and data.joinpath("cens-stat.dat").read_bytes() == own,
-              "the uninstaller took its own files and nothing else")
+        check_data_kept(data, own, "the uninstaller took its own files and nothing else")
 
         print("a Path longer than the installer's strings", flush=True)
         long_path = ";".join(rf"C:\tools\kit-{n:03}" for n in range(120))
         wine.set_user_path(long_path)
         check(wine.run(setup, "/S").returncode == 0, "the installer succeeds")
         check(wine.user_path() == ("REG_EXPAND_SZ", long_path), "a long Path is left whole")
-        wine.run(wine.unix_path(wine.install_folder) / "uninstall.exe", "/S")
+        wine.run(wine.installed / "uninstall.exe", "/S")
         check_uninstalled(wine, long_path)
 
 
@@ -320,10 +323,11 @@ def test_zip(path):
         check(archive.read(files["census.exe"])[:2] == b"MZ", "census.exe is a Windows program")
 
 
-TESTS = {"installer": (test_installer, 3), "version": (test_version, 2), "zip": (test_zip, 1)}
+TESTS = {"installer": test_installer, "version": test_version, "zip": test_zip}
 
 if __name__ == "__main__":
-    if len(sys.argv) < 2 or sys.argv[1] not in TESTS or len(sys.argv) != 2 + TESTS[sys.argv[1]][1]:
+    test = TESTS.get(sys.argv[1]) if len(sys.argv) > 1 else None
+    if not test or len(sys.argv) - 2 != len(inspect.signature(test).parameters):
         sys.exit(__doc__)
-    TESTS[sys.argv[1]][0](*sys.argv[2:])
+    test(*sys.argv[2:])
     sys.exit(1 if failures else 0)
