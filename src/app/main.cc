@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "app/command_line.h"
+#include "os/file_system.h"
 #include "os/platform.h"
 
 int main(int argc, char** argv) {
@@ -14,6 +15,8 @@ int main(int argc, char** argv) {
   std::cout.rdbuf()->pubsetbuf(nullptr, 0);
   const std::vector<std::string> arguments = census::commandLineArguments(argc, argv);
   const auto platform = census::makeSystemPlatform();
-  const auto files = census::makeDiskFileSystem();
+  census::DiskOptions disk;
+  disk.notice = [](const std::string& line) { std::cerr << line << '\n' << std::flush; };
+  const auto files = census::makeDiskFileSystem(std::move(disk));
   return census::runCommandLine(arguments, std::cin, std::cout, std::cerr, *platform, *files);
 }

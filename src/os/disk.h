@@ -3,10 +3,13 @@
 // files through a FileSystem.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "os/file_system.h"
 
@@ -20,6 +23,7 @@ struct PathInfo {
   bool writable =
       false;          // a regular file that may be opened for writing and is not marked read-only
   unsigned mode = 0;  // permission bits, where the platform has them
+  std::string not_writable;  // why a regular file may not be written, where it may not
 };
 
 // Looks at what stands at path; tells whether a regular file is writable
@@ -57,9 +61,28 @@ std::string absolutePath(const std::string& path);
 
 bool exists(const std::string& path);
 
+// What stands at a path that census keeps for itself (its journal, its
+// lock, its temporary files), the last name not followed: a link there is
+// a link.
+enum class Found { kMissing, kOwnFile, kForeignFile, kDirectory, kLink, kOther };
+// A regular file is kOwnFile where it belongs to the user running census
+// or to the administrator (root), kForeignFile otherwise.
+Found lookAt(const std::string& path);
+
+// Reads at most `most` bytes of the regular file at path, never following
+// a link at its last name nor waiting on a FIFO; *longer tells whether
+// there was more. Returns false with *reason set where it cannot.
+bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
+                   std::string* reason);
+
 // Whether new files may be made in the folder, as far as the platform says
-// before trying.
-bool folderTakesNewFiles(const std::string& folder);
+// before trying; *reason says why not ("Read-only file system").
+bool folderTakesNewFiles(const std::string& folder, std::string* reason);
+
+// The path by which the file at path is known once every link on the way,
+// of its folders and of itself, is followed; for a file that does not exist
+// yet, its folder's. Two names of one file have the same.
+std::string canonicalPath(const std::string& path);
 
 // Opens a file to read, byte for byte; null with *reason set where it
 // cannot be.
@@ -89,6 +112,13 @@ class NewFile {
 // a terminal, a device), from its start.
 bool writeInto(const std::string& path, std::string_view content, std::string* reason);
 
+// The descriptor of this process that path names, through any links
+// ("/dev/stdout", "/dev/fd/3", "/proc/self/fd/1", a link to one of them);
+// -1 where it names none.
+int descriptorNamed(const std::string& path);
+// Writes content to an open descriptor at its current position.
+bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason);
+
 // Renames from over to in one step.
 bool renameOver(const std::string& from, const std::string& to, std::string* reason);
 
@@ -98,8 +128,24 @@ void removeFile(const std::string& path);
 // power cut. Does nothing where the platform has no such thing.
 void syncFolder(const std::string& path);
 
+// How long to wait for a folder's lock, and what to say while waiting.
+struct LockWait {
+  std::chrono::milliseconds patience{0};
+  // Called once, after a second of waiting, with the holder's process
+  // number ("" where it cannot be told).
+  std::function<void(const std::string& holder)> waiting;
+};
+
+enum class LockResult {
+  kHeld,
+  kBusy,    // another process held it for all of the patience
+  kFailed,  // the lock file cannot be used: a directory, a link, a FIFO
+};
+
 // An exclusive lock on a folder's saves, held by a lock file in it that is
-// removed again when the lock is released. acquire waits for the lock.
+// removed again when the lock is released. The holder writes its process
+// number into it, for those who wait. The lock file is never a link, so
+// taking it makes no file anywhere else.
 class FolderLock {
  public:
   FolderLock() = default;
@@ -107,7 +153,8 @@ class FolderLock {
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
-  bool acquire(const std::string& lock_path, std::string* reason);
+  // Waits for the lock as long as wait allows; *reason says why not.
+  LockResult acquire(const std::string& lock_path, const LockWait& wait, std::string* reason);
 
  private:
   std::string path_;

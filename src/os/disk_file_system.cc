@@ -1,16 +1,21 @@
 // The disk's FileSystem: reading through the C library, and saves as
 // transactions. A save takes the folder's lock, writes a journal naming
-// each temporary file and the file it is to replace, writes and flushes the
+// each file it replaces and its temporary file, writes and flushes the
 // temporary files, marks the journal committed (where more than one file is
 // replaced), renames them over their targets, and removes the journal. A
 // journal found under the lock belongs to a save that was cut short: a
 // committed one is finished, any other is undone by removing its temporary
-// files.
+// files. The journal names files as they are named in its folder, so a
+// folder moved or copied before the next start is mended where it now is.
+#include <algorithm>
 #include <cerrno>
+#include <ctime>
 #include <vector>
 
+#include "base/text.h"
 #include "os/disk.h"
 #include "os/file_system.h"
+#include "os/platform.h"
 
 namespace census {
 namespace {
@@ -19,7 +24,10 @@ constexpr std::string_view kLockName = ".census-save.lock";
 constexpr std::string_view kJournalName = ".census-save.journal";
 constexpr std::string_view kJournalHeader = "census save journal\n";
 constexpr std::string_view kCommitMark = "commit\n";
-
+// A journal names a few files; one larger than this is no journal of census's.
+constexpr std::size_t kMostJournalBytes = 64 * 1024;
+// The folder of the history, whose entries a save may write beside the data files.
+constexpr std::string_view kHistoryFolderPrefix = "census-history/";
 class DiskInputFile final : public InputFile {
  public:
   explicit DiskInputFile(std::FILE* file) : file_(file) {}
@@ -39,18 +47,16 @@ class DiskInputFile final : public InputFile {
   std::FILE* file_;
 };
 
-std::string inFolder(const std::string& folder, std::string_view name) {
-  return folder == "." ? std::string(name) : folder + "/" + std::string(name);
-}
-
 // One file of a save, as it will be done.
 struct Step {
   const FileReplacement* file;
+  std::string name;         // as the journal names it: in the save's folder
   std::string target;       // the file to replace, links followed
   bool write_into = false;  // not a regular file: written into, not replaced
+  int descriptor = -1;      // one of this process's own, written at its position
   bool remove = false;      // removed, not replaced: it has no temporary file
   unsigned mode = 0;        // the target's permission bits to keep; 0 for a new file
-  std::string temporary;
+  std::string temporary;    // beside the target
 };
 
 bool fail(SaveFailure* failure, const std::string& name, std::string reason) {
@@ -58,23 +64,27 @@ bool fail(SaveFailure* failure, const std::string& name, std::string reason) {
   return false;
 }
 
-// Works out how one file is to be saved, or why it cannot be.
+// Works out how one file is to be saved, or why it cannot be. Which way a
+// file is written follows from what it is, never from how it is named.
 bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
   step->file = &file;
-  if (file.operator_output && disk::isDeviceName(file.name)) {
-    step->write_into = true;
-    step->target = file.name;
-    return true;
+  step->remove = file.remove;
+  if (file.operator_output) {
+    step->descriptor = disk::descriptorNamed(file.name);
+    if (step->descriptor >= 0) {
+      step->write_into = true;
+      step->target = file.name;
+      return true;
+    }
   }
   step->target = disk::resolveLinks(file.name);
-  step->remove = file.remove;
   disk::PathInfo info;
   std::string reason;
   if (!disk::inspect(step->target, &info, &reason)) return fail(failure, file.name, reason);
   // The new content is made beside its target before it replaces it.
   if (info.kind != disk::Kind::kOther && info.kind != disk::Kind::kDirectory &&
-      !disk::folderTakesNewFiles(disk::folderOf(step->target))) {
-    return fail(failure, file.name, errorText(EACCES));
+      !disk::folderTakesNewFiles(disk::folderOf(step->target), &reason)) {
+    return fail(failure, file.name, reason);
   }
   switch (info.kind) {
     case disk::Kind::kMissing:
@@ -88,9 +98,26 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
       step->write_into = true;
       return true;
     case disk::Kind::kRegular:
-      if (!info.writable) return fail(failure, file.name, errorText(EACCES));
+      if (!info.writable) return fail(failure, file.name, info.not_writable);
       step->mode = info.mode;
       return true;
+  }
+  return true;
+}
+
+// Two names of a save that lead to one file would have one content
+// overwrite the other's: such a save is refused before anything is written.
+bool distinctTargets(const std::vector<Step>& steps, SaveFailure* failure) {
+  std::vector<std::string> seen;
+  for (const Step& step : steps) {
+    if (step.descriptor >= 0) continue;
+    const std::string canonical = disk::canonicalPath(step.target);
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      if (seen[i] != canonical) continue;
+      return fail(failure, step.file->name,
+                  "it is the same file as " + safeForScreen(steps[i].file->name));
+    }
+    seen.push_back(canonical);
   }
   return true;
 }
@@ -101,18 +128,80 @@ bool planSteps(std::span<const FileReplacement> files, std::vector<Step>* steps,
   for (std::size_t i = 0; i < files.size(); ++i) {
     if (!planStep(files[i], &(*steps)[i], failure)) return false;
   }
+  return distinctTargets(*steps, failure);
+}
+
+std::string inFolder(const std::string& folder, std::string_view name) {
+  if (folder == ".") return std::string(name);
+  return folder.ends_with('/') ? folder + std::string(name) : folder + "/" + std::string(name);
+}
+
+#ifdef _WIN32
+constexpr std::string_view kSeparators = "/\\";
+#else
+constexpr std::string_view kSeparators = "/";
+#endif
+
+// A file's name in the folder its save's journal and lock are in.
+bool nameInFolder(const std::string& folder, const std::string& path, std::string* name) {
+  if (folder == ".") {
+    *name = path;
+    return true;
+  }
+  if (!path.starts_with(folder)) return false;
+  std::string_view rest = std::string_view(path).substr(folder.size());
+  if (kSeparators.find(folder.back()) == std::string_view::npos) {
+    if (rest.empty() || kSeparators.find(rest.front()) == std::string_view::npos) return false;
+    rest.remove_prefix(1);
+  }
+  *name = rest;
   return true;
 }
 
-// The journal: its header, then each temporary file and its target, each
-// name ended by a NUL byte (an empty temporary name for a file to remove),
-// and, once the save is decided, the commit mark.
+bool isHex(std::string_view text) {
+  return std::all_of(text.begin(), text.end(), [](char c) {
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
+  });
+}
+
+// A name a save writes in its folder: a plain name (a data file, an output
+// the operator named), or the history's log or one of its kept contents.
+bool isSavedName(std::string_view name) {
+  if (name.starts_with(kHistoryFolderPrefix)) {
+    const std::string_view entry = name.substr(kHistoryFolderPrefix.size());
+    return entry == "log" || (entry.size() == 64 && isHex(entry));
+  }
+  return !name.empty() && name != "." && name != ".." &&
+         name.find_first_of(kSeparators) == std::string_view::npos &&
+         name.find('\0') == std::string_view::npos &&
+         !name.starts_with(kLockName) && !name.starts_with(kJournalName);
+}
+
+// Whether temporary is a name the writer gives a temporary file of target:
+// ".datas.dat.census-4711-2.tmp".
+bool isTemporaryNameFor(std::string_view temporary, std::string_view target) {
+  const std::string front = "." + std::string(target) + ".census-";
+  if (!temporary.starts_with(front) || !temporary.ends_with(".tmp")) return false;
+  std::string_view numbers = temporary.substr(front.size());
+  numbers.remove_suffix(4);
+  const std::size_t dash = numbers.find('-');
+  const auto digits = [](std::string_view text) {
+    return !text.empty() && text.size() <= 20 &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+  };
+  return dash != std::string_view::npos && digits(numbers.substr(0, dash)) &&
+         digits(numbers.substr(dash + 1));
+}
+
+// The journal: its header, then each file's name in the folder and its
+// temporary file's name, each ended by a NUL byte (an empty temporary name
+// for a file to remove), and, once the save is decided, the commit mark.
 std::string journalText(const std::vector<Step>& steps, bool committed) {
   std::string text(kJournalHeader);
   for (const Step& step : steps) {
     if (step.write_into) continue;
-    text.append(step.temporary).push_back('\0');
-    text.append(disk::absolutePath(step.target)).push_back('\0');
+    text.append(step.name).push_back('\0');
+    text.append(disk::baseNameOf(step.temporary)).push_back('\0');
   }
   if (committed) text.append(kCommitMark);
   return text;
@@ -124,48 +213,128 @@ bool writeJournal(const std::string& path, const std::string& text, std::string*
   return journal.create(path, reason) && journal.finish(text, 0, reason);
 }
 
-// Finishes or undoes the save a journal describes, then removes it.
-// REQUIRES: the folder's lock is held.
-void settleJournal(const std::string& path) {
-  std::string text;
-  std::string ignored;
-  if (std::FILE* file = disk::openToRead(path, &ignored)) {
-    char block[4096];
-    for (std::size_t read; (read = std::fread(block, 1, sizeof block, file)) > 0;) {
-      text.append(block, read);
-    }
-    std::fclose(file);
-  }
-  const bool committed = text.starts_with(kJournalHeader) && text.ends_with(kCommitMark);
-  std::string_view names(text);
-  if (names.starts_with(kJournalHeader)) names.remove_prefix(kJournalHeader.size());
-  if (committed) names.remove_suffix(kCommitMark.size());
-  for (std::size_t end; (end = names.find('\0')) != std::string_view::npos;) {
-    const std::string temporary(names.substr(0, end));
-    names.remove_prefix(end + 1);
-    const std::size_t target_end = names.find('\0');
-    if (target_end == std::string_view::npos) {
-      disk::removeFile(temporary);
+// One file of a journal, checked: the file in the folder and its
+// temporary file, by their paths from the working directory.
+struct JournalFile {
+  std::string target;     // links followed
+  std::string temporary;  // "" for a file to remove
+};
+
+struct JournalPlan {
+  bool committed = false;
+  std::vector<JournalFile> files;
+};
+
+// Reads the journal's text into *plan, checking every name before anything
+// is done. Returns "" where it is census's own, else why it is not.
+std::string planFromJournal(const std::string& folder, std::string_view text, JournalPlan* plan) {
+  if (text.empty() || kJournalHeader.starts_with(text)) return "";  // cut short as it was made
+  if (!text.starts_with(kJournalHeader)) return "it does not start as a census save journal";
+  text.remove_prefix(kJournalHeader.size());
+  // The mark follows the last name's NUL: no name holds one.
+  plan->committed = text.ends_with(kCommitMark) &&
+                    (text.size() == kCommitMark.size() ||
+                     text[text.size() - kCommitMark.size() - 1] == '\0');
+  if (plan->committed) text.remove_suffix(kCommitMark.size());
+  for (;;) {
+    const std::size_t name_end = text.find('\0');
+    if (name_end == std::string_view::npos) break;
+    const std::size_t temporary_end = text.find('\0', name_end + 1);
+    // A journal cut short as it was written: no temporary file was made yet.
+    if (temporary_end == std::string_view::npos) {
+      if (plan->committed) return "its last name is cut short";
       break;
     }
-    const std::string target(names.substr(0, target_end));
-    names.remove_prefix(target_end + 1);
-    if (temporary.empty()) {
-      if (committed) disk::removeFile(target);
-    } else if (committed && disk::exists(temporary)) {
-      disk::renameOver(temporary, target, &ignored);
-      disk::syncFolder(disk::folderOf(target));
+    const std::string_view name = text.substr(0, name_end);
+    const std::string_view temporary = text.substr(name_end + 1, temporary_end - name_end - 1);
+    text.remove_prefix(temporary_end + 1);
+    if (!isSavedName(name)) {
+      return "it names " + quotedForScreen(name) + ", which is no file a save writes here";
+    }
+    JournalFile file;
+    file.target = disk::resolveLinks(inFolder(folder, name));
+    if (!temporary.empty()) {
+      if (!isTemporaryNameFor(temporary, disk::baseNameOf(file.target))) {
+        return "it names " + quotedForScreen(temporary) + ", which is no temporary file of " +
+               quotedForScreen(name);
+      }
+      file.temporary = inFolder(disk::folderOf(file.target), temporary);
+      const disk::Found found = disk::lookAt(file.temporary);
+      if (found != disk::Found::kMissing && found != disk::Found::kOwnFile) {
+        return "its temporary file " + quotedForScreen(temporary) + " is not census's own";
+      }
+    }
+    plan->files.push_back(std::move(file));
+  }
+  if (plan->committed && !text.empty()) return "it holds text that is no name";
+  return "";
+}
+
+// Finishes or undoes the save a checked journal describes.
+void carryOut(const JournalPlan& plan) {
+  std::string ignored;
+  for (const JournalFile& file : plan.files) {
+    if (file.temporary.empty()) {
+      if (plan.committed) disk::removeFile(file.target);
+    } else if (plan.committed && disk::exists(file.temporary)) {
+      disk::renameOver(file.temporary, file.target, &ignored);
+      disk::syncFolder(disk::folderOf(file.target));
     } else {
-      disk::removeFile(temporary);
+      disk::removeFile(file.temporary);
     }
   }
-  disk::removeFile(path + ".new");
-  disk::removeFile(path);
-  disk::syncFolder(disk::folderOf(path));
+}
+
+// Why what stands at the journal's name is no journal census may act on,
+// or "" where it is one, its text then in *text.
+std::string readOwnJournal(const std::string& path, std::string* text) {
+  switch (disk::lookAt(path)) {
+    case disk::Found::kMissing:
+    case disk::Found::kOwnFile:
+      break;
+    case disk::Found::kForeignFile:
+      return "it belongs to another user";
+    case disk::Found::kDirectory:
+      return "it is a directory";
+    case disk::Found::kLink:
+      return "it is a symbolic link";
+    case disk::Found::kOther:
+      return "it is not a regular file";
+  }
+  bool longer = false;
+  std::string reason;
+  if (!disk::readSmallFile(path, kMostJournalBytes, text, &longer, &reason)) {
+    return "it cannot be read: " + reason;
+  }
+  if (longer) return "it is larger than " + std::to_string(kMostJournalBytes / 1024) + " KiB";
+  return "";
+}
+
+// "20261211T011800Z", for the name of a journal set aside.
+std::string timeForName() {
+  const std::tm time = utcTime(std::time(nullptr));
+  char text[32];
+  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &time);
+  return text;
+}
+
+// Moves a journal census will not act on out of the way, keeping it as it
+// is for whoever wants to see it; returns the name it is kept as.
+std::string setAside(const std::string& folder, const std::string& journal, std::string* reason) {
+  const std::string base = std::string(kJournalName) + ".rejected-" + timeForName();
+  std::string name = base;
+  for (int n = 2; disk::lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
+    name = base + "-" + std::to_string(n);
+  }
+  if (!disk::renameOver(journal, inFolder(folder, name), reason)) return "";
+  disk::syncFolder(folder);
+  return name;
 }
 
 class DiskFileSystem final : public FileSystem {
  public:
+  explicit DiskFileSystem(DiskOptions options) : options_(std::move(options)) {}
+
   OpenedFile openForReading(const std::string& name) override {
     disk::PathInfo info;
     OpenedFile opened;
@@ -216,6 +385,10 @@ class DiskFileSystem final : public FileSystem {
 
   void removeEmptyFolder(const std::string& name) override { disk::removeEmptyFolder(name); }
 
+  void setSavePatience(std::chrono::milliseconds patience) override {
+    options_.patience = patience;
+  }
+
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     std::vector<Step> steps;
     return planSteps(files, &steps, failure);
@@ -229,20 +402,26 @@ class DiskFileSystem final : public FileSystem {
                            SaveFailure* failure) override {
     std::vector<Step> steps;
     if (!planSteps(asked, &steps, failure)) return false;
-    std::size_t replaced = 0;
-    for (const Step& step : steps) replaced += step.write_into ? 0 : 1;
-    if (replaced == 0 && !amend) {
+    if (!amend && std::all_of(steps.begin(), steps.end(),
+                              [](const Step& step) { return step.write_into; })) {
       return versionsStillHold(*this, asked, failure) && writeInto(steps, failure);
     }
 
     const std::string folder = disk::folderOf(asked.front().name);
     disk::FolderLock lock;
     std::string reason;
-    if (!lock.acquire(inFolder(folder, kLockName), &reason)) {
-      return fail(failure, asked.front().name, reason);
+    switch (lock.acquire(inFolder(folder, kLockName), lockWait(folder), &reason)) {
+      case disk::LockResult::kHeld:
+        break;
+      case disk::LockResult::kBusy:
+        fail(failure, asked.front().name, reason);
+        failure->busy = true;
+        return false;
+      case disk::LockResult::kFailed:
+        return fail(failure, asked.front().name, reason);
     }
     const std::string journal = inFolder(folder, kJournalName);
-    if (disk::exists(journal)) settleJournal(journal);
+    settleJournal(folder);
     std::vector<FileReplacement> amended;
     if (amend && !amend(asked, &amended, failure)) return false;
     const std::span<const FileReplacement> files = amend ? std::span(amended) : asked;
@@ -250,23 +429,34 @@ class DiskFileSystem final : public FileSystem {
     if (!planSteps(files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
       return false;
     }
-    replaced = 0;
-    for (const Step& step : steps) replaced += step.write_into ? 0 : 1;
+    std::size_t replaced = 0;
     for (Step& step : steps) {
-      if (!step.write_into && !step.remove) step.temporary = freeTemporaryName(step.target);
+      if (step.write_into) continue;
+      ++replaced;
+      if (!nameInFolder(folder, step.file->name, &step.name) || !isSavedName(step.name)) {
+        return fail(failure, step.file->name, "not a file of the folder of its save");
+      }
+      if (!step.remove) step.temporary = freeTemporaryName(step.target);
     }
+    steps_taken_ = 0;
     if (!writeJournal(journal, journalText(steps, false), &reason)) {
       disk::removeFile(journal);
       return fail(failure, files.front().name, reason);
     }
+    if (stopsHere(failure)) return false;
     if (!writeTemporaries(steps, failure) || !commit(journal, steps, replaced, failure)) {
-      settleJournal(journal);  // not decided: undone
+      if (failure->reason != kStopped) settleJournal(folder);  // not decided: undone
       return false;
     }
     if (!writeInto(steps, failure) || !renameAll(steps, failure)) {
+      if (failure->reason == kStopped) return false;
       // A single file is still as it was. Of several, the save is decided,
       // and the journal stays for the next start to finish it.
-      if (replaced < 2) settleJournal(journal);
+      if (replaced < 2) {
+        settleJournal(folder);
+      } else {
+        failure->decided = true;
+      }
       return false;
     }
     disk::removeFile(journal);
@@ -275,16 +465,69 @@ class DiskFileSystem final : public FileSystem {
   }
 
   void recoverSaves() override {
-    const std::string journal(kJournalName);
-    const std::string lock_path(kLockName);
-    if (!disk::exists(journal) && !disk::exists(lock_path)) return;
+    if (!disk::exists(std::string(kJournalName)) && !disk::exists(std::string(kLockName))) return;
     disk::FolderLock lock;
-    std::string ignored;
-    if (!lock.acquire(lock_path, &ignored)) return;
-    if (disk::exists(journal)) settleJournal(journal);
+    std::string reason;
+    switch (lock.acquire(std::string(kLockName), lockWait("."), &reason)) {
+      case disk::LockResult::kHeld:
+        settleJournal(".");
+        return;
+      case disk::LockResult::kBusy:
+        return;  // its holder settles any journal itself
+      case disk::LockResult::kFailed:
+        say("census: " + reason);
+        return;
+    }
   }
 
  private:
+  static constexpr std::string_view kStopped = "stopped as if killed";
+
+  void say(const std::string& line) {
+    if (options_.notice) options_.notice(line);
+  }
+
+  disk::LockWait lockWait(const std::string& folder) {
+    return {options_.patience, [this, folder](const std::string& holder) {
+              say("census: waiting for another save in " +
+                  safeForScreen(disk::absolutePath(folder)) +
+                  (holder.empty() ? std::string() : " (process " + holder + ")"));
+            }};
+  }
+
+  // Finishes or undoes a save cut short in folder, where its journal is
+  // census's own; sets any other aside and says so. Then removes the
+  // journal. REQUIRES: the folder's lock is held.
+  void settleJournal(const std::string& folder) {
+    const std::string journal = inFolder(folder, kJournalName);
+    const std::string next = journal + ".new";
+    if (disk::lookAt(next) == disk::Found::kOwnFile) disk::removeFile(next);
+    if (disk::lookAt(journal) == disk::Found::kMissing) return;
+    std::string text;
+    JournalPlan plan;
+    std::string problem = readOwnJournal(journal, &text);
+    if (problem.empty()) problem = planFromJournal(folder, text, &plan);
+    if (!problem.empty()) {
+      std::string reason;
+      const std::string kept = setAside(folder, journal, &reason);
+      say("census: ignored a save journal that is not census's own: " + problem +
+          (kept.empty() ? " (it could not be set aside: " + reason + ")"
+                        : " (kept as " + safeForScreen(kept) + ")"));
+      return;
+    }
+    carryOut(plan);
+    disk::removeFile(journal);
+    disk::syncFolder(folder);
+  }
+
+  // The cut of a test: true, with the save's failure set, where the save
+  // is to stop dead at this step.
+  bool stopsHere(SaveFailure* failure) {
+    if (options_.stop_after_steps < 0 || steps_taken_++ < options_.stop_after_steps) return false;
+    fail(failure, "", std::string(kStopped));
+    return true;
+  }
+
   std::string freeTemporaryName(const std::string& target) {
     std::string name;
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
@@ -292,10 +535,10 @@ class DiskFileSystem final : public FileSystem {
       if (!disk::exists(name)) break;
     }
     ++counter_;
-    return disk::absolutePath(name);
+    return name;
   }
 
-  static bool writeTemporaries(std::vector<Step>& steps, SaveFailure* failure) {
+  bool writeTemporaries(std::vector<Step>& steps, SaveFailure* failure) {
     for (Step& step : steps) {
       if (step.write_into || step.remove) continue;
       std::string reason;
@@ -308,6 +551,7 @@ class DiskFileSystem final : public FileSystem {
       if (!file.create(step.temporary, &reason) || !file.finish(bytes, step.mode, &reason)) {
         return fail(failure, step.file->name, reason);
       }
+      if (stopsHere(failure)) return false;
     }
     for (const Step& step : steps) {
       if (!step.write_into && !step.remove) disk::syncFolder(disk::folderOf(step.temporary));
@@ -317,8 +561,8 @@ class DiskFileSystem final : public FileSystem {
 
   // Where several files are replaced, the save is decided once the journal
   // says so: from then on a start after a crash finishes it.
-  static bool commit(const std::string& journal, const std::vector<Step>& steps,
-                     std::size_t replaced, SaveFailure* failure) {
+  bool commit(const std::string& journal, const std::vector<Step>& steps, std::size_t replaced,
+              SaveFailure* failure) {
     if (replaced < 2) return true;
     std::string reason;
     const std::string next = journal + ".new";
@@ -328,31 +572,32 @@ class DiskFileSystem final : public FileSystem {
       return fail(failure, steps.front().file->name, reason);
     }
     disk::syncFolder(disk::folderOf(journal));
-    return true;
+    return !stopsHere(failure);
   }
 
   static bool writeInto(const std::vector<Step>& steps, SaveFailure* failure) {
     for (const Step& step : steps) {
       if (!step.write_into) continue;
       std::string reason;
-      if (!disk::writeInto(step.target, step.file->content, &reason)) {
-        return fail(failure, step.file->name, reason);
-      }
+      const bool written =
+          step.descriptor >= 0
+              ? disk::writeToDescriptor(step.descriptor, step.file->content, &reason)
+              : disk::writeInto(step.target, step.file->content, &reason);
+      if (!written) return fail(failure, step.file->name, reason);
     }
     return true;
   }
 
-  static bool renameAll(const std::vector<Step>& steps, SaveFailure* failure) {
+  bool renameAll(const std::vector<Step>& steps, SaveFailure* failure) {
     for (const Step& step : steps) {
       if (step.write_into) continue;
       std::string reason;
       if (step.remove) {
         disk::removeFile(step.target);
-        continue;
-      }
-      if (!disk::renameOver(step.temporary, step.target, &reason)) {
+      } else if (!disk::renameOver(step.temporary, step.target, &reason)) {
         return fail(failure, step.file->name, reason);
       }
+      if (stopsHere(failure)) return false;
     }
     for (const Step& step : steps) {
       if (!step.write_into) disk::syncFolder(disk::folderOf(step.target));
@@ -360,11 +605,15 @@ class DiskFileSystem final : public FileSystem {
     return true;
   }
 
+  DiskOptions options_;
   unsigned counter_ = 0;
+  int steps_taken_ = 0;
 };
 
 }  // namespace
 
-std::unique_ptr<FileSystem> makeDiskFileSystem() { return std::make_unique<DiskFileSystem>(); }
+std::unique_ptr<FileSystem> makeDiskFileSystem(DiskOptions options) {
+  return std::make_unique<DiskFileSystem>(std::move(options));
+}
 
 }  // namespace census

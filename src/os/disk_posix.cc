@@ -7,8 +7,10 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <climits>
 #include <filesystem>
+#include <thread>
 
 #include "os/disk.h"
 #include "os/file_system.h"
@@ -58,6 +60,7 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason,
     // A file without any write permission is read-only, even to root.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     info->writable = fd >= 0 && (status.st_mode & 0222) != 0;
+    if (!info->writable) info->not_writable = reasonFor(fd >= 0 ? EACCES : errno);
     if (fd >= 0) ::close(fd);
   }
   return true;
@@ -113,8 +116,58 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0;
 }
 
-bool folderTakesNewFiles(const std::string& folder) {
-  return ::access(folder.c_str(), W_OK | X_OK) == 0;
+Found lookAt(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? Found::kMissing : Found::kOther;
+  if (S_ISLNK(status.st_mode)) return Found::kLink;
+  if (S_ISDIR(status.st_mode)) return Found::kDirectory;
+  if (!S_ISREG(status.st_mode)) return Found::kOther;
+  return status.st_uid == ::geteuid() || status.st_uid == 0 ? Found::kOwnFile
+                                                            : Found::kForeignFile;
+}
+
+bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
+                   std::string* reason) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) {
+    *reason = reasonFor(errno);
+    return false;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    *reason = "not a regular file";
+    ::close(fd);
+    return false;
+  }
+  content->assign(most + 1, '\0');
+  std::size_t filled = 0;
+  while (filled < content->size()) {
+    const ssize_t got = ::read(fd, content->data() + filled, content->size() - filled);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = reasonFor(errno);
+      ::close(fd);
+      return false;
+    }
+    if (got == 0) break;
+    filled += static_cast<std::size_t>(got);
+  }
+  ::close(fd);
+  *longer = filled > most;
+  content->resize(std::min(filled, most));
+  return true;
+}
+
+bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
+  if (::access(folder.c_str(), W_OK | X_OK) == 0) return true;
+  *reason = errno == ENOENT || errno == ENOTDIR ? "no such folder" : reasonFor(errno);
+  return false;
+}
+
+std::string canonicalPath(const std::string& path) {
+  std::error_code ignored;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ignored);
+  return canonical.empty() ? absolutePath(path) : canonical.string();
 }
 
 std::FILE* openToRead(const std::string& path, std::string* reason) {
@@ -166,6 +219,52 @@ bool writeInto(const std::string& path, std::string_view content, std::string* r
   return written;
 }
 
+namespace {
+
+// The descriptor a name of the system's own stands for, or -1.
+int descriptorOfDeviceName(std::string_view path) {
+  if (path == "/dev/stdin") return 0;
+  if (path == "/dev/stdout") return 1;
+  if (path == "/dev/stderr") return 2;
+  const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
+  for (const std::string_view prefix : {std::string_view("/dev/fd/"),
+                                        std::string_view("/proc/self/fd/"), std::string_view(own)}) {
+    if (!path.starts_with(prefix)) continue;
+    const std::string_view digits = path.substr(prefix.size());
+    int descriptor = -1;
+    const auto [end, error] =
+        std::from_chars(digits.data(), digits.data() + digits.size(), descriptor);
+    if (error == std::errc() && end == digits.data() + digits.size() && !digits.empty()) {
+      return descriptor;
+    }
+  }
+  return -1;
+}
+
+}  // namespace
+
+int descriptorNamed(const std::string& path) {
+  std::string current = path;
+  for (int hops = 0; hops < 40; ++hops) {
+    if (const int descriptor = descriptorOfDeviceName(current); descriptor >= 0) {
+      return ::fcntl(descriptor, F_GETFD) == -1 ? -1 : descriptor;
+    }
+    char target[PATH_MAX];
+    const ssize_t length = ::readlink(current.c_str(), target, sizeof target - 1);
+    if (length < 0) return -1;
+    const std::string link(target, static_cast<std::size_t>(length));
+    const std::string folder = folderOf(current);
+    current = link.starts_with('/') || folder == "." ? link : folder + "/" + link;
+  }
+  return -1;
+}
+
+bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) {
+  if (writeAll(descriptor, content)) return true;
+  *reason = reasonFor(errno);
+  return false;
+}
+
 bool renameOver(const std::string& from, const std::string& to, std::string* reason) {
   if (::rename(from.c_str(), to.c_str()) == 0) return true;
   *reason = reasonFor(errno);
@@ -197,30 +296,85 @@ FolderLock::~FolderLock() {
   ::close(static_cast<int>(handle_));
 }
 
-bool FolderLock::acquire(const std::string& lock_path, std::string* reason) {
+namespace {
+
+// The process number the holder of a lock file wrote into it, or "".
+std::string holderOf(int fd) {
+  char text[24] = {};
+  const ssize_t got = ::pread(fd, text, sizeof text - 1, 0);
+  std::string holder;
+  for (ssize_t i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) holder.push_back(text[i]);
+  return holder;
+}
+
+// Opens the lock file in its folder, never through a link and never
+// waiting on a FIFO; -1 with *reason set where what is there is no lock.
+int openLockFile(const std::string& lock_path, std::string* reason) {
+  const int fd =
+      ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  if (fd < 0) {
+    const int error_number = errno;
+    *reason = "the save lock " + lock_path +
+              (error_number == ELOOP    ? " is a symbolic link"
+               : error_number == EISDIR ? " is a directory"
+                                        : ": " + reasonFor(error_number));
+    return -1;
+  }
+  struct stat status {};
+  if (::fstat(fd, &status) != 0 || !S_ISREG(status.st_mode)) {
+    ::close(fd);
+    *reason = "the save lock " + lock_path + " is not a regular file";
+    return -1;
+  }
+  return fd;
+}
+
+bool sameFile(int fd, const std::string& path) {
+  struct stat held {};
+  struct stat named {};
+  return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 &&
+         held.st_dev == named.st_dev && held.st_ino == named.st_ino;
+}
+
+}  // namespace
+
+LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wait,
+                               std::string* reason) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  bool said = false;
   for (;;) {
-    const int fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-    if (fd < 0) {
-      *reason = reasonFor(errno);
-      return false;
-    }
-    int locked;
-    while ((locked = ::flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    struct stat held {};
-    struct stat named {};
-    if (locked == 0 && ::fstat(fd, &held) == 0 && ::stat(lock_path.c_str(), &named) == 0 &&
-        held.st_dev == named.st_dev && held.st_ino == named.st_ino) {
-      path_ = lock_path;
-      handle_ = fd;
-      return true;
+    const int fd = openLockFile(lock_path, reason);
+    if (fd < 0) return LockResult::kFailed;
+    if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+      if (sameFile(fd, lock_path)) {
+        const std::string number = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(fd, 0) == 0) (void)!::pwrite(fd, number.data(), number.size(), 0);
+        path_ = lock_path;
+        handle_ = fd;
+        return LockResult::kHeld;
+      }
+      ::close(fd);  // its holder removed it as it let go: take the new one
+      continue;
     }
     const int error_number = errno;
+    const std::string holder = holderOf(fd);
     ::close(fd);
-    if (locked != 0) {
+    if (error_number != EWOULDBLOCK && error_number != EINTR) {
       *reason = reasonFor(error_number);
-      return false;
+      return LockResult::kFailed;
     }
+    const Clock::duration waited = Clock::now() - start;
+    if (waited >= wait.patience) {
+      *reason = "another save in this folder did not end" +
+                (holder.empty() ? std::string() : " (process " + holder + ")");
+      return LockResult::kBusy;
+    }
+    if (!said && waited >= std::chrono::seconds(1) && wait.waiting) {
+      wait.waiting(holder);
+      said = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
 }
 

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
+#include <thread>
 
 #include "os/disk.h"
 #include "os/file_system.h"
@@ -71,6 +72,7 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason, Writa
   }
   info->kind = Kind::kRegular;
   info->writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
+  if (!info->writable) info->not_writable = errorText(EACCES);
   return true;
 }
 
@@ -131,7 +133,68 @@ bool exists(const std::string& path) {
   return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-bool folderTakesNewFiles(const std::string&) { return true; }
+Found lookAt(const std::string& path) {
+  const DWORD attributes = GetFileAttributesW(wide(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Found::kMissing
+                                                                          : Found::kOther;
+  }
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Found::kLink;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Found::kDirectory;
+  // The folder's owner decides who may write in it; Windows has no root.
+  return Found::kOwnFile;
+}
+
+bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
+                   std::string* reason) {
+  const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_READ,
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) {
+    *reason = lastErrorText();
+    return false;
+  }
+  BY_HANDLE_FILE_INFORMATION info{};
+  if (GetFileType(handle) != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &info) == 0 ||
+      (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+    CloseHandle(handle);
+    *reason = "not a regular file";
+    return false;
+  }
+  content->assign(most + 1, '\0');
+  std::size_t filled = 0;
+  while (filled < content->size()) {
+    DWORD got = 0;
+    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content->size() - filled, 1u << 20));
+    if (ReadFile(handle, content->data() + filled, chunk, &got, nullptr) == 0) {
+      *reason = lastErrorText();
+      CloseHandle(handle);
+      return false;
+    }
+    if (got == 0) break;
+    filled += got;
+  }
+  CloseHandle(handle);
+  *longer = filled > most;
+  content->resize(std::min(filled, most));
+  return true;
+}
+
+bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
+  const DWORD attributes = GetFileAttributesW(wide(folder).c_str());
+  if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+    return true;
+  }
+  *reason = "no such folder";
+  return false;
+}
+
+std::string canonicalPath(const std::string& path) {
+  std::error_code ignored;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(wide(path), ignored);
+  return canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
+}
 
 std::FILE* openToRead(const std::string& path, std::string* reason) {
   errno = 0;
@@ -180,6 +243,13 @@ bool writeInto(const std::string& path, std::string_view content, std::string* r
   return written;
 }
 
+int descriptorNamed(const std::string&) { return -1; }
+
+bool writeToDescriptor(int, std::string_view, std::string* reason) {
+  *reason = errorText(EBADF);
+  return false;
+}
+
 bool renameOver(const std::string& from, const std::string& to, std::string* reason) {
   if (MoveFileExW(wide(from).c_str(), wide(to).c_str(),
                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0) {
@@ -205,31 +275,82 @@ FolderLock::~FolderLock() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
-bool FolderLock::acquire(const std::string& lock_path, std::string* reason) {
-  // A lock file whose last holder has let go may still be on its way out
-  // for a moment: it cannot be opened until it is gone.
-  for (int attempt = 0; attempt < 1000; ++attempt) {
+namespace {
+
+// The process number the holder of a lock file wrote into it, or "".
+std::string holderOf(HANDLE handle) {
+  char text[24] = {};
+  DWORD got = 0;
+  OVERLAPPED from_start{};
+  if (ReadFile(handle, text, sizeof text - 1, &got, &from_start) == 0) return "";
+  std::string holder;
+  for (DWORD i = 0; i < got && text[i] >= '0' && text[i] <= '9'; ++i) holder.push_back(text[i]);
+  return holder;
+}
+
+// The byte locked stands far beyond the process number, which others read.
+constexpr DWORD kLockedByte = 0x7fffffff;
+
+}  // namespace
+
+LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wait,
+                               std::string* reason) {
+  using Clock = std::chrono::steady_clock;
+  const Clock::time_point start = Clock::now();
+  bool said = false;
+  for (;;) {
+    // A lock file whose last holder has let go may still be on its way out
+    // for a moment: it cannot be opened until it is gone.
     const HANDLE handle =
         CreateFileW(wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                    nullptr);
+    std::string holder;
     if (handle == INVALID_HANDLE_VALUE) {
-      if (GetLastError() != ERROR_ACCESS_DENIED) break;
-      Sleep(10);
-      continue;
-    }
-    OVERLAPPED whole{};
-    if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, &whole) == 0) {
-      *reason = lastErrorText();
+      if (GetLastError() != ERROR_ACCESS_DENIED) {
+        *reason = "the save lock " + lock_path + ": " + lastErrorText();
+        return LockResult::kFailed;
+      }
+      if (lookAt(lock_path) == Found::kDirectory) {
+        *reason = "the save lock " + lock_path + " is a directory";
+        return LockResult::kFailed;
+      }
+    } else {
+      BY_HANDLE_FILE_INFORMATION info{};
+      if (GetFileType(handle) != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &info) == 0 ||
+          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+        CloseHandle(handle);
+        *reason = "the save lock " + lock_path + " is not a regular file";
+        return LockResult::kFailed;
+      }
+      OVERLAPPED byte{};
+      byte.Offset = kLockedByte;
+      if (LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &byte) !=
+          0) {
+        const std::string number = std::to_string(GetCurrentProcessId()) + "\n";
+        DWORD written = 0;
+        OVERLAPPED from_start{};
+        WriteFile(handle, number.data(), static_cast<DWORD>(number.size()), &written, &from_start);
+        path_ = lock_path;
+        handle_ = reinterpret_cast<std::intptr_t>(handle);
+        return LockResult::kHeld;
+      }
+      holder = holderOf(handle);
       CloseHandle(handle);
-      return false;
     }
-    path_ = lock_path;
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
-    return true;
+    const Clock::duration waited = Clock::now() - start;
+    if (waited >= wait.patience) {
+      *reason = "another save in this folder did not end" +
+                (holder.empty() ? std::string() : " (process " + holder + ")");
+      return LockResult::kBusy;
+    }
+    if (!said && waited >= std::chrono::seconds(1) && wait.waiting) {
+      wait.waiting(holder);
+      said = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
   }
-  *reason = lastErrorText();
-  return false;
 }
 
 std::string temporaryNameFor(const std::string& path, unsigned attempt) {

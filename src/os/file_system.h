@@ -9,8 +9,17 @@
 // moment both succeed and each file ends as one whole save. A save cut short
 // (killed, a power cut) is finished or discarded by recoverSaves at the next
 // start, and leaves nothing behind once it has ended.
+//
+// What a save leaves in a folder is its journal, ".census-save.journal":
+// the names of the files of the save, each a name in that folder, and of
+// their temporary files. A start acts on a journal only where it is census's
+// own: a regular file of the user running census (or of root), small, whose
+// every name is one a save writes in that folder. Any other journal is never
+// acted on: it is set aside as ".census-save.journal.rejected-TIME" and the
+// start says so once.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -91,6 +100,8 @@ struct SaveFailure {
   std::string name;
   std::string reason;
   bool changed = false;  // the file is no longer the version expected
+  bool busy = false;     // another save in the folder held its lock all the while
+  bool decided = false;  // past the save's point of no return: the next start finishes it
 };
 
 class FileSystem {
@@ -148,10 +159,27 @@ class FileSystem {
   // was decided, or discards one cut short before, and removes what it left
   // behind. Reports nothing; a folder with nothing to finish is not touched.
   virtual void recoverSaves() = 0;
+
+  // How long a save waits for another save in the same folder before it
+  // gives up with SaveFailure::busy set; a server, which must keep
+  // answering, waits not at all.
+  virtual void setSavePatience(std::chrono::milliseconds) {}
+};
+
+struct DiskOptions {
+  // Where census says what the files made it do on its own: a journal set
+  // aside, a wait for another save.
+  std::function<void(const std::string& line)> notice;
+  // How long a save waits for another save in its folder.
+  std::chrono::milliseconds patience{std::chrono::seconds(30)};
+  // For the tests of cut-short saves: where not negative, a save stops
+  // dead after this many of its steps, as if the process had been killed
+  // there, and reports that it failed.
+  int stop_after_steps = -1;
 };
 
 // The file system of the machine, relative to the working directory.
-std::unique_ptr<FileSystem> makeDiskFileSystem();
+std::unique_ptr<FileSystem> makeDiskFileSystem(DiskOptions options = {});
 
 // Reads a whole file, byte for byte, into *content, or of a longer one its
 // first `most` bytes. Returns false with *reason set ("No such file or

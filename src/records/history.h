@@ -106,6 +106,9 @@ class RecordingFileSystem final : public FileSystem {
   }
   void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
   void recoverSaves() override { files_.recoverSaves(); }
+  void setSavePatience(std::chrono::milliseconds patience) override {
+    files_.setSavePatience(patience);
+  }
 
   // The way its saves are recorded.
   void setWay(SaveWay way) { way_ = way; }
