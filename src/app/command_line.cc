@@ -8,6 +8,7 @@
 
 #include "base/text.h"
 #include "commands/check.h"
+#include "commands/command_files.h"
 #include "commands/export.h"
 #include "commands/history.h"
 #include "commands/import.h"
@@ -117,6 +118,12 @@ int usageError(std::ostream& errors, const std::string& problem) {
   return kExitUsage;
 }
 
+// Where the file named with -o is one census keeps, why it may not be written.
+std::string outputProblem(const CommandSettings& settings, Streams& streams) {
+  if (settings.output.empty() || settings.output == "-") return "";
+  return ownFileProblem(streams.files, settings.output);
+}
+
 // One command of the command line: a name, a line of help, its options, and
 // what it runs once the whole command line has been read.
 struct Command {
@@ -134,6 +141,9 @@ constexpr std::array kCommands = {
     Command{"export", "Write the figures as CSV or JSON, with ISO 3166-2 state codes",
             SaveWay::kDialogue, exportOptions,
             [](const CommandSettings& settings, Streams& s) {
+              if (const std::string problem = outputProblem(settings, s); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
               useBinaryStandardOutput();
               return runExport(s.files,
                                settings.format == "json" ? ExportFormat::kJson : ExportFormat::kCsv,
@@ -149,6 +159,9 @@ constexpr std::array kCommands = {
             SaveWay::kDialogue, reportOptions,
             [](const CommandSettings& settings, Streams& s) {
               if (const std::string problem = sourceDateEpochProblem(); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
+              if (const std::string problem = outputProblem(settings, s); !problem.empty()) {
                 return usageError(s.errors, problem);
               }
               if (settings.output == "-") useBinaryStandardOutput();

@@ -428,17 +428,38 @@ void FacilityCheck::finish(const FileState& state) {
   }
 }
 
+// A data file that is one file with another (a link) holds the figures of
+// both lists, whichever was saved last.
+void checkSharedFile(FileSystem& files, std::string_view name, CheckSummary& summary,
+                     const FindingHandler& on_finding) {
+  const std::string other = dataFileSharedWith(files, name);
+  if (other.empty()) return;
+  Reporter(name, summary, on_finding)
+      .report(0, 0, Rule::kSameFile,
+              "it is one file with " + other +
+                  " (a link leads from one to the other), so each save of one overwrites the "
+                  "other; no save writes it until each has a file of its own");
+}
+
 CheckSummary checkDataFiles(FileSystem& files, const FindingHandler& on_finding) {
   CheckSummary summary;
   for (const StateList& list : stateLists()) {
+    checkSharedFile(files, list.file_name, summary, on_finding);
     PopulationCheck check(list, summary, on_finding);
     check.finish(readPopulationFile(files, list, check));
   }
+  checkSharedFile(files, kCensusGridFileName, summary, on_finding);
   CensusGridCheck grid(summary, on_finding);
   grid.finish(readCensusGridFile(files, grid));
+  checkSharedFile(files, kFacilityFileName, summary, on_finding);
   FacilityCheck facility(summary, on_finding);
   facility.finish(readFacilityFile(files, facility));
   const History history = readHistory(files);
+  Reporter log(kHistoryLog, summary, on_finding);
+  for (const auto& [line, why] : history.bad_lines) {
+    log.report(line, 0, Rule::kHistoryLine,
+               "this line of the history cannot be read: " + why + "; it is left out");
+  }
   if (history.torn_line != 0) {
     Reporter reporter(kHistoryLog, summary, on_finding);
     reporter.report(history.torn_line, 0, Rule::kTornHistory,

@@ -38,6 +38,8 @@ enum class Severity { kError, kWarning };
   RULE(kExtraLines, "extra-lines", kError)            \
   RULE(kFacilityRecord, "facility-record", kError)    \
   RULE(kUnreadable, "unreadable", kError)             \
+  RULE(kSameFile, "same-file", kError)                \
+  RULE(kHistoryLine, "history-line", kError)          \
   RULE(kSexSum, "sex-sum", kWarning)                  \
   RULE(kYouthOverTotal, "youth-over-total", kWarning) \
   RULE(kNegative, "negative", kWarning)               \

@@ -16,6 +16,11 @@ namespace census {
 // "census: cannot read datas.dat: Is a directory\n", for the error stream.
 std::string cannotReadLine(std::string_view file, const FileState& state);
 
+// Where the output file `name` is one of the folder's own, which no output
+// may replace (a data file, the save's journal or lock, anything in
+// census-history/), the usage problem that says so; else "".
+std::string ownFileProblem(FileSystem& files, const std::string& name);
+
 // Replaces the output file `name` with content, byte for byte, all or
 // nothing (a FIFO or a device is written into). Returns false, after saying
 // "census: cannot save NAME: REASON" on errors, where it cannot.

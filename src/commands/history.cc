@@ -263,10 +263,11 @@ int runRestore(FileSystem& files, const std::string& number, const std::vector<s
     if (file.before == kNoContent) {
       save.remove = true;
     } else {
-      before = readKeptContent(files, file.before);
+      std::string problem;
+      before = readKeptContent(files, file.before, &problem);
       if (!before) {
         errors << "census: the content of " << file.name << " before save " << entry->number
-               << " is missing from " << kHistoryFolder << "/; nothing was changed\n";
+               << " in " << kHistoryFolder << "/ is " << problem << "; nothing was changed\n";
         return kExitFailure;
       }
       save.content = *before;

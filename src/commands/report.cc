@@ -546,7 +546,8 @@ int runReport(FileSystem& files, const std::string& output_file, std::ostream& o
   if (summary.anyUnreadable()) return kExitFailure;
   if (to_out) return kExitSuccess;
   if (!saveOutputFile(files, name, std::move(page).str(), errors)) return kExitFailure;
-  out << safeForScreen(name) << "\n";
+  // Where the page went to standard output itself, it is all that is said there.
+  if (files.descriptorNamed(name) != 1) out << safeForScreen(name) << "\n";
   return kExitSuccess;
 }
 

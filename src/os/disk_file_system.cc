@@ -20,8 +20,8 @@
 namespace census {
 namespace {
 
-constexpr std::string_view kLockName = ".census-save.lock";
-constexpr std::string_view kJournalName = ".census-save.journal";
+constexpr std::string_view kLockName = kSaveLockName;
+constexpr std::string_view kJournalName = kSaveJournalName;
 constexpr std::string_view kJournalHeader = "census save journal\n";
 constexpr std::string_view kCommitMark = "commit\n";
 // A journal names a few files; one larger than this is no journal of census's.
@@ -88,6 +88,14 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
   }
   switch (info.kind) {
     case disk::Kind::kMissing:
+      if (!file.permissions_of.empty()) {
+        disk::PathInfo original;
+        if (disk::inspect(disk::resolveLinks(file.permissions_of), &original, &reason,
+                          disk::Writability::kSkip) &&
+            original.kind == disk::Kind::kRegular) {
+          step->mode = original.mode;
+        }
+      }
       return true;
     case disk::Kind::kDirectory:
       return fail(failure, file.name, errorText(EISDIR));
@@ -384,6 +392,12 @@ class DiskFileSystem final : public FileSystem {
   }
 
   void removeEmptyFolder(const std::string& name) override { disk::removeEmptyFolder(name); }
+
+  std::string canonicalName(const std::string& name) override {
+    return disk::canonicalPath(name);
+  }
+
+  int descriptorNamed(const std::string& name) override { return disk::descriptorNamed(name); }
 
   void setSavePatience(std::chrono::milliseconds patience) override {
     options_.patience = patience;

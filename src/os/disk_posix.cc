@@ -166,7 +166,7 @@ bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
 
 std::string canonicalPath(const std::string& path) {
   std::error_code ignored;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, ignored);
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolutePath(path), ignored);
   return canonical.empty() ? absolutePath(path) : canonical.string();
 }
 

@@ -192,7 +192,7 @@ bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
 
 std::string canonicalPath(const std::string& path) {
   std::error_code ignored;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(wide(path), ignored);
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(wide(absolutePath(path)), ignored);
   return canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
 }
 

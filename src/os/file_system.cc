@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "base/sha256.h"
 
 namespace census {
 
 std::string errorText(int error_number) { return std::strerror(error_number); }
+
+std::string FileSystem::canonicalName(const std::string& name) {
+  std::string normal = std::filesystem::path(name).lexically_normal().generic_string();
+  return normal.empty() ? "." : normal;
+}
 
 bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
                    std::string* reason, std::size_t most) {

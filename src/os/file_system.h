@@ -32,6 +32,10 @@
 
 namespace census {
 
+// What a save keeps in its folder while it runs: its journal and its lock.
+inline constexpr std::string_view kSaveJournalName = ".census-save.journal";
+inline constexpr std::string_view kSaveLockName = ".census-save.lock";
+
 // A file open for reading, front to back.
 class InputFile {
  public:
@@ -78,6 +82,9 @@ struct FileReplacement {
   // Where set, the file is removed instead, in the same save; one that is
   // not there stays so.
   bool remove = false;
+  // Where not empty and the file is new, it takes the permission bits of
+  // this file (a copy is readable by no more users than its original).
+  std::string permissions_of = {};
 };
 
 // What tells one content of a file from another without reading it: where
@@ -164,6 +171,16 @@ class FileSystem {
   // gives up with SaveFailure::busy set; a server, which must keep
   // answering, waits not at all.
   virtual void setSavePatience(std::chrono::milliseconds) {}
+
+  // The name by which a file is known once every link on its way is
+  // followed, so that two names of one file have the same; for a file that
+  // does not exist yet, its folder's followed and its own name appended.
+  virtual std::string canonicalName(const std::string& name);
+
+  // The descriptor of this process that an output name stands for
+  // ("/dev/stdout" is 1), which a save writes at its current position; -1
+  // where it stands for none.
+  virtual int descriptorNamed(const std::string&) { return -1; }
 };
 
 struct DiskOptions {

@@ -37,8 +37,9 @@ std::optional<HistoryEntry> parseEntry(std::string_view line) {
   const std::vector<std::string_view> fields = fieldsOf(line);
   if (fields.size() < 7 || (fields.size() - 4) % 3 != 0) return std::nullopt;
   HistoryEntry entry;
+  if (fields[0].size() > 9) return std::nullopt;  // above kMostSaveNumber
   for (const char c : fields[0]) {
-    if (c < '0' || c > '9' || entry.number > 100'000'000) return std::nullopt;
+    if (c < '0' || c > '9') return std::nullopt;
     entry.number = entry.number * 10 + static_cast<std::size_t>(c - '0');
   }
   if (entry.number == 0 ||
@@ -95,6 +96,30 @@ bool isDataFile(std::string_view name) {
   return false;
 }
 
+std::string dataFileSharedWith(FileSystem& files, std::string_view name) {
+  std::vector<std::string_view> names = {kFacilityFileName, kCensusGridFileName};
+  for (const StateList& list : stateLists()) names.push_back(list.file_name);
+  const std::string canonical = files.canonicalName(std::string(name));
+  for (const std::string_view other : names) {
+    if (other != name && files.canonicalName(std::string(other)) == canonical) {
+      return std::string(other);
+    }
+  }
+  return "";
+}
+
+bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> saves,
+                          SaveFailure* failure) {
+  for (const FileReplacement& save : saves) {
+    if (!isDataFile(save.name)) continue;
+    if (const std::string other = dataFileSharedWith(files, save.name); !other.empty()) {
+      *failure = {save.name, "it is one file with " + other + " (a link leads from one to the other)"};
+      return false;
+    }
+  }
+  return true;
+}
+
 History readHistory(FileSystem& files) {
   History history;
   history.kept = files.folderExists(std::string(kHistoryFolder));
@@ -114,18 +139,34 @@ History readHistory(FileSystem& files) {
       history.torn_line = number;
       break;
     }
-    if (auto entry = parseEntry(rest.substr(0, end))) history.entries.push_back(std::move(*entry));
+    std::optional<HistoryEntry> entry = parseEntry(rest.substr(0, end));
     rest.remove_prefix(end + 1);
+    if (!entry) {
+      history.bad_lines.emplace_back(number, "it is no entry of the history");
+    } else if (!history.entries.empty() && entry->number <= history.entries.back().number) {
+      history.bad_lines.emplace_back(
+          number, "its save number " + std::to_string(entry->number) + " is not above " +
+                      std::to_string(history.entries.back().number) + ", the one before it");
+    } else {
+      history.entries.push_back(std::move(*entry));
+    }
   }
   return history;
 }
 
-std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256) {
+std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256,
+                                           std::string* problem) {
+  std::string ignored;
+  if (problem == nullptr) problem = &ignored;
+  *problem = "missing";
   if (!isSha256(sha256)) return std::nullopt;
   std::string content;
   std::string reason;
   if (!readWholeFile(files, keptName(sha256), &content, &reason)) return std::nullopt;
-  if (sha256Hex(content) != sha256) return std::nullopt;
+  if (sha256Hex(content) != sha256) {
+    *problem = "damaged (its SHA-256 is not its name)";
+    return std::nullopt;
+  }
   return content;
 }
 
@@ -143,6 +184,7 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
   const bool data = std::any_of(files.begin(), files.end(),
                                 [](const FileReplacement& file) { return isDataFile(file.name); });
   if (!data) return files_.replaceFiles(files, failure);
+  if (!dataFilesAreDistinct(files_, files, failure)) return false;
   const std::string folder(kHistoryFolder);
   bool started = false;
   if (!files_.folderExists(folder)) {
@@ -167,6 +209,7 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
 
 bool RecordingFileSystem::replaceFilesAmended(std::span<const FileReplacement> files,
                                               const Amendment& amend, SaveFailure* failure) {
+  if (!dataFilesAreDistinct(files_, files, failure)) return false;
   const Amendment both = [&](std::span<const FileReplacement> asked,
                              std::vector<FileReplacement>* all, SaveFailure* failed) {
     std::vector<FileReplacement> amended;
@@ -188,19 +231,26 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
   }
   HistoryEntry entry;
   entry.number = history.entries.empty() ? 1 : history.entries.back().number + 1;
+  if (entry.number > kMostSaveNumber) {
+    *failure = {std::string(kHistoryLog), "it holds the highest save number there may be"};
+    return false;
+  }
   entry.time = utcText(clock_());
   entry.way = wayName(way_);
   entry.user = user_;
 
   std::vector<FileReplacement>& saves = *all;
   std::vector<FileReplacement> kept;
-  const auto keep = [&](const std::string& sha256, std::string content) {
+  const auto keep = [&](const std::string& sha256, std::string content, const std::string& of) {
     if (sha256 == kNoContent) return;
     const std::string name = keptName(sha256);
     const bool queued = std::any_of(kept.begin(), kept.end(),
                                     [&](const FileReplacement& file) { return file.name == name; });
     if (queued || files_.openForReading(name).status != OpenStatus::kMissing) return;
-    kept.push_back({.name = name, .content = std::move(content), .line_ends = LineEnds::kExact});
+    kept.push_back({.name = name,
+                    .content = std::move(content),
+                    .line_ends = LineEnds::kExact,
+                    .permissions_of = of});
   };
   for (FileReplacement& save : saves) {
     if (!isDataFile(save.name)) continue;
@@ -216,8 +266,8 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     }
     std::string after_content = save.remove ? "" : files_.contentAsWritten(save);
     const std::string after = save.remove ? std::string(kNoContent) : sha256Hex(after_content);
-    keep(before, std::move(before_content));
-    keep(after, std::move(after_content));
+    keep(before, std::move(before_content), save.name);
+    keep(after, std::move(after_content), save.name);
     entry.files.push_back({save.name, before, after});
   }
   // A torn last line is let go: the log goes on from its last whole line.

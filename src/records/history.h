@@ -57,6 +57,9 @@ struct History {
   FileState state;                    // of the log
   std::vector<HistoryEntry> entries;  // oldest first
   std::size_t torn_line = 0;          // a last line cut short (no line end), ignored; 0 for none
+  // Whole lines that are no entry, or whose number is not above the one
+  // before: ignored, each with its line number and why.
+  std::vector<std::pair<std::size_t, std::string>> bad_lines;
   std::string log;                    // the log's whole content, as read
 };
 
@@ -64,9 +67,14 @@ struct History {
 // a log yet, has no entries.
 History readHistory(FileSystem& files);
 
+// The highest number a save may have: one more is no save.
+inline constexpr std::size_t kMostSaveNumber = 999'999'999;
+
 // A kept content by its SHA-256: nullopt where it is not kept, cannot be
-// read, or does not have that SHA-256.
-std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256);
+// read, or does not have that SHA-256, *problem then saying which
+// ("missing", "damaged (its SHA-256 is not its name)").
+std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256,
+                                           std::string* problem = nullptr);
 
 // Makes "census-history/" and its empty log. Returns false with *reason set
 // where it cannot; one that exists is left as it is.
@@ -74,6 +82,16 @@ bool startHistory(FileSystem& files, std::string* reason);
 
 // Whether a file is one of the five data files, whose saves are recorded.
 bool isDataFile(std::string_view name);
+
+// The first other data file that the data file `name` is one file with
+// (a link leads from one to the other), or "" where there is none. Such
+// files would overwrite each other's figures: no save writes them.
+std::string dataFileSharedWith(FileSystem& files, std::string_view name);
+
+// Checks that no data file among saves is one file with another data file;
+// returns false with *failure set for the first that is.
+bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> saves,
+                          SaveFailure* failure);
 
 // A FileSystem that records in the history every save of data files it is
 // asked for, through the one it stands on, and passes everything else on.
@@ -92,7 +110,7 @@ class RecordingFileSystem final : public FileSystem {
     return files_.stampOf(name);
   }
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
-    return files_.checkReplaceable(files, failure);
+    return dataFilesAreDistinct(files_, files, failure) && files_.checkReplaceable(files, failure);
   }
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
   bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
@@ -106,6 +124,10 @@ class RecordingFileSystem final : public FileSystem {
   }
   void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
   void recoverSaves() override { files_.recoverSaves(); }
+  std::string canonicalName(const std::string& name) override {
+    return files_.canonicalName(name);
+  }
+  int descriptorNamed(const std::string& name) override { return files_.descriptorNamed(name); }
   void setSavePatience(std::chrono::milliseconds patience) override {
     files_.setSavePatience(patience);
   }

@@ -1,0 +1,229 @@
+// What a start does with what a save left in a folder: a journal of its own
+// is finished or undone where the folder now is; anything else found in its
+// place is never acted on, and nothing outside the folder changes.
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "os/file_system.h"
+#include "test_support.h"
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace census {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kJournal = ".census-save.journal";
+const std::string kHeader = "census save journal\n";
+
+std::string nul(std::string_view text) { return std::string(text) + '\0'; }
+
+// Runs in a folder "data" of the test's own, with a file "victim" beside
+// that folder that no start in it may change.
+class SaveJournal : public InWorkDir {
+ protected:
+  void SetUp() override {
+    InWorkDir::SetUp();
+    outside_ = fs::current_path();
+    writeDiskFile("victim", "the victim's own\n");
+    fs::create_directory("data");
+    fs::current_path("data");
+  }
+  void TearDown() override {
+    fs::current_path(outside_);
+    InWorkDir::TearDown();
+  }
+
+  // A start in the folder: its recovery, and what it said.
+  std::vector<std::string> start() {
+    std::vector<std::string> said;
+    DiskOptions options;
+    options.notice = [&](const std::string& line) { said.push_back(line); };
+    makeDiskFileSystem(std::move(options))->recoverSaves();
+    return said;
+  }
+
+  std::string victim() const { return readOutside("victim"); }
+  std::string readOutside(const std::string& name) const {
+    std::ifstream file(outside_ / name, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
+  }
+  fs::path outside_;
+};
+
+std::vector<std::string> namesIn(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+struct HostileJournal {
+  const char* what;
+  std::function<void()> plant;
+  const char* reason;  // what the start says of it
+};
+
+TEST_F(SaveJournal, AJournalThatIsNotCensussOwnIsSetAsideAndNeverActedOn) {
+  // Each names the victim, or a temporary file standing beside it, so that
+  // a start that acted on it would change the victim.
+  const std::vector<HostileJournal> journals = {
+      {"an absolute path",
+       [] {
+         writeDiskFile(".datas.dat.census-1-1.tmp", "planted");
+         writeDiskFile(kJournal, kHeader + nul(fs::absolute("../victim").string()) +
+                                     nul(".victim.census-1-1.tmp") + "commit\n");
+       },
+       "no file a save writes here"},
+      {"a name in the folder above",
+       [] { writeDiskFile(kJournal, kHeader + nul("../victim") + nul("") + "commit\n"); },
+       "no file a save writes here"},
+      {"an empty temporary name with a path",
+       [] { writeDiskFile(kJournal, kHeader + nul("") + nul("../victim") + "commit\n"); },
+       "no file a save writes here"},
+      {"a temporary file that is another file",
+       [] {
+         writeDiskFile("datas.dat", "old");
+         writeDiskFile(kJournal, kHeader + nul("datas.dat") + nul("../victim") + "commit\n");
+       },
+       "no temporary file of"},
+      {"the journal itself as its target",
+       [] { writeDiskFile(kJournal, kHeader + nul(kJournal) + nul("") + "commit\n"); },
+       "no file a save writes here"},
+      {"a history entry that is no SHA-256",
+       [] {
+         writeDiskFile(kJournal, kHeader + nul("census-history/../../victim") + nul("") + "commit\n");
+       },
+       "no file a save writes here"},
+      {"no header", [] { writeDiskFile(kJournal, "rm -rf /\n"); }, "does not start as"},
+      {"ten megabytes",
+       [] { writeDiskFile(kJournal, kHeader + std::string(10 << 20, 'x')); }, "larger than 64 KiB"},
+      {"a directory", [] { fs::create_directory(kJournal); }, "it is a directory"},
+#ifndef _WIN32
+      {"a FIFO", [] { ASSERT_EQ(::mkfifo(kJournal.c_str(), 0600), 0); },
+       "it is not a regular file"},
+      {"a link to /dev/zero", [] { fs::create_symlink("/dev/zero", kJournal); },
+       "it is a symbolic link"},
+      {"a link to the victim", [] { fs::create_symlink("../victim", kJournal); },
+       "it is a symbolic link"},
+#endif
+  };
+  for (const HostileJournal& journal : journals) {
+    SCOPED_TRACE(journal.what);
+    for (const auto& entry : fs::directory_iterator(".")) fs::remove_all(entry.path());
+    journal.plant();
+    const std::vector<std::string> before = namesIn(".");
+    const std::vector<std::string> said = start();
+    EXPECT_EQ(victim(), "the victim's own\n");
+    ASSERT_EQ(said.size(), 1u);
+    EXPECT_TRUE(said[0].starts_with("census: ignored a save journal that is not census's own: "))
+        << said[0];
+    EXPECT_NE(said[0].find(journal.reason), std::string::npos) << said[0];
+    EXPECT_NE(said[0].find("(kept as .census-save.journal.rejected-"), std::string::npos)
+        << said[0];
+    // Set aside as it was; everything else stays.
+    std::vector<std::string> after = namesIn(".");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(kJournal)));
+    after.erase(std::remove_if(after.begin(), after.end(),
+                               [](const std::string& name) {
+                                 return name.starts_with(".census-save.journal.rejected-");
+                               }),
+                after.end());
+    std::vector<std::string> expected = before;
+    std::erase(expected, kJournal);
+    EXPECT_EQ(after, expected);
+    // The next start has nothing to say.
+    EXPECT_TRUE(start().empty());
+  }
+}
+
+#ifndef _WIN32
+TEST_F(SaveJournal, AJournalOfAnotherUserIsNeverActedOn) {
+  if (::geteuid() != 0) GTEST_SKIP() << "only root can give a file to another user";
+  writeDiskFile("datas.dat", "old");
+  writeDiskFile(".datas.dat.census-7-0.tmp", "planted");
+  writeDiskFile(kJournal, kHeader + nul("datas.dat") + nul(".datas.dat.census-7-0.tmp") +
+                              nul("Loc-datas.dat") + nul("") + "commit\n");
+  ASSERT_EQ(::chown(kJournal.c_str(), 65534, 65534), 0);
+  const std::vector<std::string> said = start();
+  ASSERT_EQ(said.size(), 1u);
+  EXPECT_NE(said[0].find("it belongs to another user"), std::string::npos) << said[0];
+  EXPECT_EQ(readDiskFile("datas.dat"), "old");
+}
+
+TEST_F(SaveJournal, TheLockIsNeverALinkAFifoOrADirectory) {
+  const std::string lock = ".census-save.lock";
+  const FileReplacement save{.name = "datas.dat", .content = "new\n"};
+  const std::vector<std::pair<std::function<void()>, std::string>> locks = {
+      {[&] { fs::create_symlink("../elsewhere", lock); }, "is a symbolic link"},
+      {[&] { ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0); }, "is not a regular file"},
+      {[&] { fs::create_directory(lock); }, "is a directory"},
+  };
+  for (const auto& [plant, words] : locks) {
+    SCOPED_TRACE(words);
+    fs::remove_all(lock);
+    plant();
+    SaveFailure failure;
+    EXPECT_FALSE(makeDiskFileSystem()->replaceFiles({&save, 1}, &failure));
+    EXPECT_EQ(failure.reason, "the save lock .census-save.lock " + words);
+    EXPECT_FALSE(fs::exists("../elsewhere"));
+    EXPECT_FALSE(fs::exists("datas.dat"));
+  }
+}
+#endif
+
+// A save of three files cut short at each of its steps, in a folder then
+// moved or copied before the next start: where it now is, every file is
+// all old or all new, with nothing left behind, and the folder it was
+// copied from stays as the cut left it.
+TEST_F(SaveJournal, ASaveCutShortIsMendedInTheFolderWhereItNowIs) {
+  const std::vector<std::string> names = {"datas.dat", "Loc-datas.dat", "Loc-datas0.dat"};
+  std::vector<FileReplacement> saves;
+  for (const std::string& name : names) saves.push_back({.name = name, .content = name + " new\n"});
+  for (const bool copied : {false, true}) {
+    for (int steps = 0;; ++steps) {
+      SCOPED_TRACE((copied ? "copied, cut after step " : "moved, cut after step ") +
+                   std::to_string(steps));
+      fs::current_path(outside_);
+      fs::remove_all("data");
+      fs::remove_all("elsewhere");
+      fs::create_directory("data");
+      fs::current_path("data");
+      for (const std::string& name : names) writeDiskFile(name, name + " old\n");
+      DiskOptions cut;
+      cut.stop_after_steps = steps;
+      SaveFailure failure;
+      if (makeDiskFileSystem(std::move(cut))->replaceFiles(saves, &failure)) break;  // no cut left
+      fs::current_path(outside_);
+      if (copied) {
+        fs::copy("data", "elsewhere", fs::copy_options::recursive);
+      } else {
+        fs::rename("data", "elsewhere");
+      }
+      const std::vector<std::string> left_in_original = copied ? namesIn("data") : names;
+      fs::current_path("elsewhere");
+      EXPECT_TRUE(start().empty());
+      EXPECT_EQ(namesIn("."), (std::vector<std::string>{"Loc-datas.dat", "Loc-datas0.dat",
+                                                        "datas.dat"}));
+      const std::string first = readDiskFile(names[0]);
+      const std::string age = first.ends_with(" new\n") ? " new\n" : " old\n";
+      for (const std::string& name : names) EXPECT_EQ(readDiskFile(name), name + age);
+      if (copied) {
+        EXPECT_EQ(namesIn(outside_ / "data"), left_in_original);
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace census
