@@ -59,8 +59,9 @@ bool saveDataFiles(FileSystem& files, std::span<const FileReplacement> saves, bo
   if (dry_run ? files.checkReplaceable(saves, &failure) : files.replaceFiles(saves, &failure)) {
     return true;
   }
-  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason
-         << "; no file was changed\n";
+  failure.name = safeForScreen(failure.name);
+  errors << "census: " << saveFailureText(failure) << (failure.decided ? "" : "; no file was changed")
+         << "\n";
   return false;
 }
 

@@ -102,7 +102,10 @@ class GridListingSink final : public CensusGridSink {
 void listCensusGrid(FileSystem& files, Console& console) {
   console << kHeader << kEndLine << kEndLine;
   GridListingSink sink(console);
-  readCensusGridFile(files, sink);
+  const FileState state = readCensusGridFile(files, sink);
+  if (state.unreadable()) {
+    console.reportError("cannot read " + std::string(kCensusGridFileName) + ": " + state.reason);
+  }
   for (std::string_view note : kRowNotes) console << note << kEndLine;
   console << "  !!!\n"
           << " " << kEndLine;

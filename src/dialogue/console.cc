@@ -27,6 +27,7 @@ void Console::flush() {
 }
 
 void Console::reportError(std::string_view message) {
+  reported_error_ = true;
   errors_ << "census: " << message << '\n';
   errors_.flush();
 }

@@ -60,10 +60,13 @@ class Console {
   // The errno of the first write to the output stream that failed, or 0.
   int writeError() const { return write_error_; }
 
-  // Writes "census: " and the message as one line to the error stream.
+  // Writes "census: " and the message as one line to the error stream; the
+  // run then ends with status 1 (a save failed, a list could not be read).
   void reportError(std::string_view message);
+  bool reportedError() const { return reported_error_; }
 
  private:
+  bool reported_error_ = false;
   template <typename Integer>
   Console& appendNumber(Integer number) {
     char* digits = reserve(kMaxDecimalLength);

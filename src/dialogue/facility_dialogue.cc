@@ -51,7 +51,7 @@ void enterFacilityRecord(FileSystem& files, Console& console) {
   SaveFailure failure;
   if (!writeFacilityFile(files, answers, &failure)) {
     console << kUnableToOpenFile << kEndLine;
-    console.reportError("cannot save " + failure.name + ": " + failure.reason);
+    console.reportError(saveFailureText(failure));
   }
 }
 
@@ -59,6 +59,9 @@ void listFacilityRecord(FileSystem& files, Console& console) {
   ListingSink sink(console);
   const FileState state = readFacilityFile(files, sink);
   if (!state.saved() && !state.read_in_part) console << kUnableToOpenFile;
+  if (state.unreadable()) {
+    console.reportError("cannot read " + std::string(kFacilityFileName) + ": " + state.reason);
+  }
 }
 
 }  // namespace census

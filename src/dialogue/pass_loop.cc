@@ -154,7 +154,7 @@ int runCensus(std::istream& in, std::ostream& out, std::ostream& errors, Platfor
     console.reportError("write error: " + errorText(console.writeError()));
     return kExitFailure;
   }
-  return kExitSuccess;
+  return console.reportedError() ? kExitFailure : kExitSuccess;
 }
 
 }  // namespace census

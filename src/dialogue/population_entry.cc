@@ -91,7 +91,7 @@ void enterPopulation(FileSystem& files, const StateList& list, Console& console,
   SaveFailure failure;
   if (!writePopulationFile(files, list, table, &failure)) {
     console << kUnableToOpenFile << kEndLine;
-    console.reportError("cannot save " + failure.name + ": " + failure.reason);
+    console.reportError(saveFailureText(failure));
   }
 }
 

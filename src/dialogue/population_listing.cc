@@ -46,7 +46,10 @@ void listPopulation(FileSystem& files, const StateList& list, Console& console,
                     RunningTotals& totals) {
   console << " " << kEndLine;
   ListingSink sink(console, totals);
-  readPopulationFile(files, list, sink);
+  const FileState state = readPopulationFile(files, list, sink);
+  if (state.unreadable()) {
+    console.reportError("cannot read " + std::string(list.file_name) + ": " + state.reason);
+  }
   for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
     console << kTotalLines[figure] << totals.sums[figure] << kEndLine;
   }

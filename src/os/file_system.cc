@@ -11,6 +11,11 @@ namespace census {
 
 std::string errorText(int error_number) { return std::strerror(error_number); }
 
+std::string saveFailureText(const SaveFailure& failure) {
+  return "cannot save " + failure.name + ": " + failure.reason +
+         (failure.decided ? "; the save is decided, and the next start of census finishes it" : "");
+}
+
 std::string FileSystem::canonicalName(const std::string& name) {
   std::string normal = std::filesystem::path(name).lexically_normal().generic_string();
   return normal.empty() ? "." : normal;

@@ -111,6 +111,10 @@ struct SaveFailure {
   bool decided = false;  // past the save's point of no return: the next start finishes it
 };
 
+// "cannot save datas.dat: Permission denied", and for a save past its
+// point of no return, that the next start finishes it.
+std::string saveFailureText(const SaveFailure& failure);
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;

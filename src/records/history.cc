@@ -181,6 +181,11 @@ RecordingFileSystem::RecordingFileSystem(FileSystem& files, SaveWay way, std::st
 
 bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
                                        SaveFailure* failure) {
+  return noted(replaceRecorded(files, failure), failure);
+}
+
+bool RecordingFileSystem::replaceRecorded(std::span<const FileReplacement> files,
+                                          SaveFailure* failure) {
   const bool data = std::any_of(files.begin(), files.end(),
                                 [](const FileReplacement& file) { return isDataFile(file.name); });
   if (!data) return files_.replaceFiles(files, failure);
@@ -209,13 +214,13 @@ bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
 
 bool RecordingFileSystem::replaceFilesAmended(std::span<const FileReplacement> files,
                                               const Amendment& amend, SaveFailure* failure) {
-  if (!dataFilesAreDistinct(files_, files, failure)) return false;
+  if (!dataFilesAreDistinct(files_, files, failure)) return noted(false, failure);
   const Amendment both = [&](std::span<const FileReplacement> asked,
                              std::vector<FileReplacement>* all, SaveFailure* failed) {
     std::vector<FileReplacement> amended;
     return amend(asked, &amended, failed) && withEntry(amended, all, failed);
   };
-  return files_.replaceFilesAmended(files, both, failure);
+  return noted(files_.replaceFilesAmended(files, both, failure), failure);
 }
 
 bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,

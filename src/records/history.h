@@ -135,13 +135,23 @@ class RecordingFileSystem final : public FileSystem {
   // The way its saves are recorded.
   void setWay(SaveWay way) { way_ = way; }
 
+  // How its last save failed; nothing is set where it succeeded.
+  const SaveFailure& lastSaveFailure() const { return last_failure_; }
+
  private:
+  bool replaceRecorded(std::span<const FileReplacement> files, SaveFailure* failure);
   // The files of a save and, where it saves data files and a history is
   // kept, its entry and the contents to keep. REQUIRES: the save's lock.
   bool withEntry(std::span<const FileReplacement> files, std::vector<FileReplacement>* all,
                  SaveFailure* failure);
 
+  bool noted(bool saved, const SaveFailure* failure) {
+    last_failure_ = saved ? SaveFailure{} : *failure;
+    return saved;
+  }
+
   FileSystem& files_;
+  SaveFailure last_failure_;
   SaveWay way_;
   std::string user_;
   std::function<std::time_t()> clock_;

@@ -378,6 +378,11 @@ std::string conflictNotice(std::string_view file_name) {
 }
 
 std::string saveFailureNotice(const SaveFailure& failure) {
+  if (failure.decided) {
+    return "<p class=\"problem\" role=\"alert\"><code>" + fileHtml(failure.name) +
+           "</code> could not be saved to the end: " + html(failure.reason) +
+           ". The save is decided, and the next start of census finishes it.</p>\n";
+  }
   return "<p class=\"problem\" role=\"alert\">Nothing was saved: <code>" + fileHtml(failure.name) +
          "</code> cannot be saved: " + html(failure.reason) + ".</p>\n";
 }
@@ -452,6 +457,7 @@ HttpAnswer saveList(FileSystem& files, int list_number, const HttpRequest& reque
     answer.headers.emplace_back("Location", "/lists/" + number(list->number) + "?saved");
     return answer;
   }
+  if (failure.busy) return busyAnswer(listTitle(*list));
   const ListOnDisk disk = readListOnDisk(files, *list);
   if (!failure.changed) {
     return listAnswer(500, *list, disk, version, saveFailureNotice(failure), rows);
@@ -497,6 +503,7 @@ HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request) {
     answer.headers.emplace_back("Location", "/facility?saved");
     return answer;
   }
+  if (failure.busy) return busyAnswer("Facility record");
   const FacilityOnDisk disk = readFacilityOnDisk(files);
   if (!failure.changed) {
     return facilityAnswer(500, disk, version, saveFailureNotice(failure), answers, problems);

@@ -109,6 +109,16 @@ std::string html(std::string_view text) {
 
 std::string fileHtml(std::string_view text) { return html(visibleText(text)); }
 
+HttpAnswer busyAnswer(std::string_view title) {
+  HttpAnswer answer = pageAnswer(
+      503, title,
+      "<p class=\"problem\" role=\"alert\">Nothing was saved: another save in this folder "
+      "(by the dialogue, an import or another census) is under way. Go back and save again in a "
+      "moment.</p>\n");
+  answer.headers.emplace_back("Retry-After", "1");
+  return answer;
+}
+
 HttpAnswer pageAnswer(int status, std::string_view title, const std::string& main_html) {
   HttpAnswer answer;
   answer.status = status;

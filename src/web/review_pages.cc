@@ -260,6 +260,13 @@ HttpAnswer applyImport(FileSystem& files, const HttpRequest& request) {
     return pageAnswer(200, "Import",
                       body + ".</p>\n<p><a href=\"/check\">Check the figures</a></p>\n");
   }
+  if (failure.busy) return busyAnswer("Import");
+  if (failure.decided) {
+    return pageAnswer(500, "Import",
+                      "<p class=\"problem\" role=\"alert\"><code>" + html(failure.name) +
+                          "</code> could not be saved to the end: " + html(failure.reason) +
+                          ". The save is decided, and the next start of census finishes it.</p>\n");
+  }
   if (!failure.changed) {
     return pageAnswer(500, "Import",
                       "<p class=\"problem\" role=\"alert\">Nothing was saved: <code>" +
@@ -319,6 +326,9 @@ HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* recording,
   if (recording != nullptr) recording->setWay(SaveWay::kRestore);
   const int status = runRestore(files, number, {}, false, out, errors);
   if (recording != nullptr) recording->setWay(SaveWay::kServe);
+  if (status != kExitSuccess && recording != nullptr && recording->lastSaveFailure().busy) {
+    return busyAnswer("History");
+  }
   if (status != kExitSuccess) {
     return pageAnswer(
         status == kExitUsage ? 404 : 500, "History",

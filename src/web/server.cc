@@ -402,6 +402,9 @@ int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open
     return kExitUsage;
   }
   raiseOpenFileLimit();
+  // The server's one thread never waits for another save: a page that
+  // saves answers 503 instead, and every other page goes on answering.
+  files.setSavePatience(std::chrono::milliseconds(0));
   Site site(files, *placeholder, &files);
   std::string reason;
   std::unique_ptr<HttpServer> server = HttpServer::listen(site, port, errors, &reason);
