@@ -83,15 +83,71 @@ int writeCsv(FileSystem& files, std::ostream& out, std::ostream& errors) {
   return reads.failed() ? kExitFailure : kExitSuccess;
 }
 
-// The file's status as the document says it: "saved", "not saved yet" or
-// "unreadable", with the reason of an unreadable file.
-void addStatus(Json& entry, const FileState& state) {
-  entry["status"] = statusName(state.status);
-  if (state.unreadable()) entry["reason"] = state.reason;
+// The JSON document is written as the library lays one out (two blanks a
+// level, ASCII only, so that no character of a file reaches a screen raw),
+// but one element at a time: memory stays flat however long a file is.
+std::string jsonText(const Json& value) { return value.dump(2, ' ', true); }
+
+std::string indent(int depth) { return std::string(static_cast<std::size_t>(2 * depth), ' '); }
+
+// An array whose key stands at depth, its elements one level deeper.
+class JsonArrayStream {
+ public:
+  JsonArrayStream(OutputBuffer& buffer, int depth) : buffer_(buffer), depth_(depth) {}
+  void add(const Json& element) {
+    buffer_ << (first_ ? "[\n" : ",\n") << indent(depth_ + 1);
+    const std::string text = jsonText(element);
+    std::string_view rest(text);
+    for (std::size_t end; (end = rest.find('\n')) != std::string_view::npos;) {
+      buffer_ << rest.substr(0, end + 1) << indent(depth_ + 1);
+      rest.remove_prefix(end + 1);
+    }
+    buffer_ << rest;
+    first_ = false;
+  }
+  void finish() {
+    if (first_) {
+      buffer_ << "[]";
+    } else {
+      buffer_ << '\n' << indent(depth_) << ']';
+    }
+  }
+
+ private:
+  OutputBuffer& buffer_;
+  int depth_;
+  bool first_ = true;
+};
+
+// `"key": ` at depth, after the member before it.
+void member(OutputBuffer& buffer, int depth, std::string_view key, bool first = false) {
+  buffer << (first ? "\n" : ",\n") << indent(depth) << jsonText(Json(key)) << ": ";
 }
 
-Json populationList(FileSystem& files, const StateList& list, ExportReads& reads) {
-  Json states = Json::array();
+// The file's status as the document says it: "saved" (true where its
+// status is "saved"; the first shape of the document had only this), then
+// "status": "saved", "not saved yet" or "unreadable", with the reason of an
+// unreadable file.
+void writeStatus(OutputBuffer& buffer, int depth, const FileState& state) {
+  member(buffer, depth, "saved");
+  buffer << (state.saved() ? "true" : "false");
+  member(buffer, depth, "status");
+  buffer << jsonText(Json(statusName(state.status)));
+  if (state.unreadable()) {
+    member(buffer, depth, "reason");
+    buffer << jsonText(Json(state.reason));
+  }
+}
+
+void writePopulationList(FileSystem& files, const StateList& list, ExportReads& reads,
+                         OutputBuffer& buffer) {
+  buffer << indent(2) << '{';
+  member(buffer, 3, "list", true);
+  buffer << std::int64_t{list.number};
+  member(buffer, 3, "file");
+  buffer << jsonText(Json(list.file_name));
+  member(buffer, 3, "states");
+  JsonArrayStream states(buffer, 3);
   RecordSink sink([&](const PopulationLine& line, std::size_t position) {
     const StateEntry* state = stateWithLabel(list, line.label.word);
     Json entry = {{"position", position},
@@ -101,88 +157,82 @@ Json populationList(FileSystem& files, const StateList& list, ExportReads& reads
     for (std::size_t figure = 0; figure < kFigureCount; ++figure) {
       entry[std::string(kFigureNames[figure])] = line.figures[figure];
     }
-    states.push_back(std::move(entry));
+    states.add(entry);
   });
   const FileState& state = reads.note(list.file_name, readPopulationFile(files, list, sink));
-  Json result = {{"list", list.number}, {"file", list.file_name}, {"states", std::move(states)}};
-  addStatus(result, state);
-  return result;
+  states.finish();
+  writeStatus(buffer, 3, state);
+  buffer << '\n' << indent(2) << '}';
 }
+
+class GridRowSink final : public CensusGridSink {
+ public:
+  explicit GridRowSink(JsonArrayStream& rows) : rows_(rows) {}
+  void onRow(std::size_t, std::string_view, const CensusGridRow& row,
+             const IntegerReading&) override {
+    Json values = Json::array();
+    for (const std::int32_t value : row) values.push_back(value);
+    rows_.add(values);
+  }
+
+ private:
+  JsonArrayStream& rows_;
+};
 
 class AnswerSink final : public FacilitySink {
  public:
+  explicit AnswerSink(JsonArrayStream& answers) : answers_(answers) {}
   void onLine(std::size_t, std::string_view text) override {
     const FacilityLine split = splitFacilityLine(text);
-    answers.push_back(
+    answers_.add(
         {{"caption", utf8FromBytes(split.caption)}, {"answer", utf8FromBytes(split.answer)}});
   }
-  Json answers = Json::array();
-};
-
-Json facilityRecord(FileSystem& files, ExportReads& reads) {
-  AnswerSink sink;
-  const FileState& state = reads.note(kFacilityFileName, readFacilityFile(files, sink));
-  Json result = {{"file", kFacilityFileName}, {"answers", std::move(sink.answers)}};
-  addStatus(result, state);
-  return result;
-}
-
-// Stands for the grid's rows and status in the document until they are
-// streamed.
-constexpr std::string_view kRowsMark = "\x01rows\x01";
-
-// The grid's rows as the document holds them at their depth (three levels
-// in: the document, "grid", "rows"), written one row at a time.
-class GridRowSink final : public CensusGridSink {
- public:
-  explicit GridRowSink(OutputBuffer& buffer) : buffer_(buffer) {}
-  // As the library writes an array of numbers at this depth: one value a
-  // line, two blanks deeper than the brackets.
-  void onRow(std::size_t, std::string_view, const CensusGridRow& row,
-             const IntegerReading&) override {
-    buffer_ << (first_ ? "[\n" : ",\n") << kRowIndent << "[\n";
-    for (std::size_t column = 0; column < row.size(); ++column) {
-      buffer_ << kRowIndent << "  " << std::int64_t{row[column]}
-              << (column + 1 < row.size() ? ",\n" : "\n");
-    }
-    buffer_ << kRowIndent << "]";
-    first_ = false;
-  }
-  void finish() { buffer_ << (first_ ? "[]" : "\n    ]"); }
 
  private:
-  static constexpr std::string_view kRowIndent = "      ";
-  OutputBuffer& buffer_;
-  bool first_ = true;
+  JsonArrayStream& answers_;
 };
 
 int writeJson(FileSystem& files, std::ostream& out, std::ostream& errors) {
   ExportReads reads(errors);
-  Json lists = Json::array();
-  for (const StateList& list : stateLists()) lists.push_back(populationList(files, list, reads));
-  Json columns = Json::array();
-  for (const StateEntry& state : stateList(1).states) columns.push_back(state.iso_code);
-  Json document = {
-      {"lists", std::move(lists)},
-      {"grid",
-       {{"file", kCensusGridFileName}, {"columns", std::move(columns)}, {"rows", kRowsMark}}},
-      {"facility", facilityRecord(files, reads)}};
-  // ASCII only, so that no character of a file reaches a screen raw.
-  const std::string text = document.dump(2, ' ', true);
-  const std::string mark = Json(kRowsMark).dump(-1, ' ', true);
-  const std::size_t at = text.find(mark);
   OutputBuffer buffer(out);
-  buffer << std::string_view(text).substr(0, at);
-  GridRowSink rows(buffer);
-  const FileState& grid = reads.note(kCensusGridFileName, readCensusGridFile(files, rows));
-  rows.finish();
-  // The grid's status follows its rows, which are read as they are written.
-  Json status = Json::object();
-  addStatus(status, grid);
-  for (const auto& [key, value] : status.items()) {
-    buffer << ",\n    " << Json(key).dump() << ": " << value.dump(-1, ' ', true);
+  buffer << '{';
+  member(buffer, 1, "lists", true);
+  buffer << '[';
+  bool first = true;
+  for (const StateList& list : stateLists()) {
+    buffer << (first ? "\n" : ",\n");
+    writePopulationList(files, list, reads, buffer);
+    first = false;
   }
-  buffer << std::string_view(text).substr(at + mark.size()) << "\n";
+  buffer << '\n' << indent(1) << ']';
+
+  member(buffer, 1, "grid");
+  buffer << '{';
+  member(buffer, 2, "file", true);
+  buffer << jsonText(Json(kCensusGridFileName));
+  member(buffer, 2, "columns");
+  JsonArrayStream columns(buffer, 2);
+  for (const StateEntry& state : stateList(1).states) columns.add(Json(state.iso_code));
+  columns.finish();
+  member(buffer, 2, "rows");
+  JsonArrayStream rows(buffer, 2);
+  GridRowSink grid(rows);
+  const FileState& grid_state = reads.note(kCensusGridFileName, readCensusGridFile(files, grid));
+  rows.finish();
+  writeStatus(buffer, 2, grid_state);
+  buffer << '\n' << indent(1) << '}';
+
+  member(buffer, 1, "facility");
+  buffer << '{';
+  member(buffer, 2, "file", true);
+  buffer << jsonText(Json(kFacilityFileName));
+  member(buffer, 2, "answers");
+  JsonArrayStream answers(buffer, 2);
+  AnswerSink facility(answers);
+  const FileState& facility_state = reads.note(kFacilityFileName, readFacilityFile(files, facility));
+  answers.finish();
+  writeStatus(buffer, 2, facility_state);
+  buffer << '\n' << indent(1) << "}\n}\n";
   buffer.flush();
   return reads.failed() ? kExitFailure : kExitSuccess;
 }
