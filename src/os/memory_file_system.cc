@@ -116,7 +116,17 @@ std::optional<FileStamp> MemoryFileSystem::stampOf(const std::string& name) {
 }
 
 bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) {
+  if (outcome_ == SaveOutcome::kBusy) {
+    *failure = {files.front().name, "another save in this folder did not end"};
+    failure->busy = true;
+    return false;
+  }
   if (!checkReplaceable(files, failure) || !versionsStillHold(*this, files, failure)) return false;
+  if (outcome_ == SaveOutcome::kFailsWhenDecided) {
+    *failure = {files.back().name, errorText(EIO)};
+    failure->decided = true;
+    return false;
+  }
   std::size_t size = 0;
   for (const FileReplacement& file : files) size += file.content.size();
   if (space_left_ && size > *space_left_) {

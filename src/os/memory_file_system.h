@@ -34,6 +34,13 @@ class MemoryFileSystem final : public FileSystem {
   // all would pass this many bytes; unlimited where not set.
   void limitSpace(std::size_t bytes) { space_left_ = bytes; }
 
+  // How saves end from now on, for what only a disk shows otherwise:
+  // another census holding the folder's lock, or a save that fails past its
+  // point of no return (a rename refused after the journal was committed).
+  // Either changes nothing here.
+  enum class SaveOutcome { kAsAsked, kBusy, kFailsWhenDecided };
+  void setSaveOutcome(SaveOutcome outcome) { outcome_ = outcome; }
+
   // How many times replaceFiles has changed files.
   std::size_t saves() const { return saves_; }
 
@@ -62,6 +69,7 @@ class MemoryFileSystem final : public FileSystem {
   std::map<std::string, Entry, std::less<>> entries_;
   std::optional<std::size_t> space_left_;
   std::size_t saves_ = 0;
+  SaveOutcome outcome_ = SaveOutcome::kAsAsked;
 };
 
 }  // namespace census

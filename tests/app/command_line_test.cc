@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <sstream>
 
+#include "records/state_lists.h"
 #include "test_support.h"
 
 namespace census {
@@ -15,6 +16,13 @@ void setEnvironment(const char* name, const char* value) {
 #else
   ::setenv(name, value, 1);
 #endif
+}
+
+// The dialogue's input for one entry of a list of 16 states, then -1.
+std::string entryOf(int option) {
+  std::string input = "1 " + std::to_string(option);
+  for (int i = 0; i < 64; ++i) input += " 7";
+  return input + " -1";
 }
 
 // On the disk: -C changes the working directory.
@@ -105,6 +113,110 @@ TEST_F(CommandLine, DirectoryOptionRunsTheDialogueThere) {
             "census: cannot change to directory 'missing': " + errorText(ENOENT) + "\n");
   EXPECT_EQ(out.str(), "");
 }
+
+// No output replaces a file census keeps in the folder, however it is
+// named; the usage error names the file and nothing changes.
+TEST_F(CommandLine, AnOutputIsNeverOneOfTheFolderFilesOfCensus) {
+  writeDiskFile("datas.dat", "Oyo 1 2 3 4\n");
+  std::filesystem::create_directory("census-history");
+  writeDiskFile("census-history/log", "");
+  std::filesystem::create_directory("sub");
+  const std::string here = std::filesystem::current_path().string();
+  const std::vector<std::vector<std::string>> commands = {
+      {"export", "-o", "datas.dat"},
+      {"export", "--format", "json", "-o", "./datas.dat"},
+      {"export", "-o", here + "/Loc-datas.dat"},
+      {"export", "-o", "sub/../Recs-Loc.dat"},
+      {"report", "-o", "census-history/log"},
+      {"report", "-o", "census-history/" + std::string(64, 'a')},
+      {"export", "-o", ".census-save.journal"},
+      {"export", "-o", ".census-save.lock"},
+      {"-C", "sub", "export", "-o", "../sub/cens-stat.dat"},
+  };
+  for (const std::vector<std::string>& command : commands) {
+    SCOPED_TRACE(command[command.size() - 1]);
+    EXPECT_EQ(run(command), kExitUsage);
+    EXPECT_NE(errors.str().find("'" + command.back() + "' is one of the files census keeps"),
+              std::string::npos)
+        << errors.str();
+    std::filesystem::current_path(here);
+  }
+  EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 2 3 4\n");
+  EXPECT_EQ(readDiskFile("census-history/log"), "");
+  for (const char* name : {"Loc-datas.dat", "Recs-Loc.dat", ".census-save.journal",
+                           ".census-save.lock", "sub/cens-stat.dat"}) {
+    EXPECT_FALSE(std::filesystem::exists(name)) << name;
+  }
+  // An output into a folder that is not there says so.
+  EXPECT_EQ(run({"export", "-o", "nosuchdir/x.csv"}), kExitFailure);
+  EXPECT_EQ(errors.str(), "census: cannot save nosuchdir/x.csv: no such folder\n");
+}
+
+// census restore N FILE FILE puts back just those files of the save.
+TEST_F(CommandLine, ARestoreTakesSeveralFiles) {
+  ASSERT_EQ(run({"history", "--start"}), kExitSuccess);
+  std::string csv = "list,iso_code,total,male,female,youth\n";
+  for (const int number : {1, 2, 3}) {
+    for (const StateEntry& state : stateList(number).states) {
+      csv += std::to_string(number) + "," + std::string(state.iso_code) + ",4,2,2,1\n";
+    }
+  }
+  writeDiskFile("in.csv", csv);
+  ASSERT_EQ(run({"import", "in.csv"}), kExitSuccess) << errors.str();
+  EXPECT_EQ(run({"restore", "1", "datas.dat", "Loc-datas0.dat"}), kExitSuccess) << errors.str();
+  EXPECT_FALSE(std::filesystem::exists("datas.dat"));
+  EXPECT_FALSE(std::filesystem::exists("Loc-datas0.dat"));
+  EXPECT_TRUE(std::filesystem::exists("Loc-datas.dat"));
+}
+
+#ifndef _WIN32
+// Two data files that are one file would each overwrite the other's
+// figures: every save of either is refused before anything is written, and
+// the check finds it.
+TEST_F(CommandLine, TwoDataFilesThatAreOneFileAreRefusedAndFound) {
+  writeDiskFile("datas.dat", "Oyo 1 2 3 4\n");
+  std::filesystem::create_symlink("datas.dat", "Loc-datas.dat");
+  std::string csv = "list,iso_code,total,male,female,youth\n";
+  for (const int number : {1, 2}) {
+    for (const StateEntry& state : stateList(number).states) {
+      csv += std::to_string(number) + "," + std::string(state.iso_code) + ",4,2,2,1\n";
+    }
+  }
+  writeDiskFile("in.csv", csv);
+  EXPECT_EQ(run({"import", "in.csv"}), kExitFailure);
+  EXPECT_NE(errors.str().find("cannot save datas.dat: it is one file with Loc-datas.dat"),
+            std::string::npos)
+      << errors.str();
+  EXPECT_EQ(run({}, entryOf(4)), kExitFailure);
+  EXPECT_NE(errors.str().find("cannot save Loc-datas.dat: it is one file with datas.dat"),
+            std::string::npos)
+      << errors.str();
+  EXPECT_EQ(readDiskFile("datas.dat"), "Oyo 1 2 3 4\n");
+  EXPECT_EQ(run({"check"}), kExitFailure);
+  EXPECT_NE(out.str().find("datas.dat: error: it is one file with Loc-datas.dat"),
+            std::string::npos)
+      << out.str();
+  EXPECT_NE(out.str().find("[same-file]"), std::string::npos);
+}
+
+// A kept content is readable by no more users than the file it copies.
+TEST_F(CommandLine, KeptContentsAreNoMoreReadableThanTheirFiles) {
+  ASSERT_EQ(run({"history", "--start"}), kExitSuccess);
+  writeDiskFile("datas.dat", "Oyo 1 2 3 4\n");
+  std::filesystem::permissions(
+      "datas.dat", std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  ASSERT_EQ(run({}, entryOf(2)), kExitSuccess) << errors.str();
+  std::size_t kept = 0;
+  for (const auto& entry : std::filesystem::directory_iterator("census-history")) {
+    if (entry.path().filename() == "log") continue;
+    ++kept;
+    EXPECT_EQ(entry.status().permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write)
+        << entry.path();
+  }
+  EXPECT_EQ(kept, 2u);
+}
+#endif
 
 }  // namespace
 }  // namespace census

@@ -197,6 +197,23 @@ TEST_F(ExportImport, DryRunChecksAndWritesNothing) {
   EXPECT_EQ(readFile("Loc-datas0.dat"), "old\n");
 }
 
+// An import that failed before its point of no return changed nothing and
+// says so; one that failed after it says the next start finishes it.
+TEST_F(ExportImport, AFailedImportSaysWhatBecomesOfIt) {
+  const std::string csv =
+      "list,label,total,male,female,youth\n3,Kebi,1,1,0,0\n3,Zamfara,1,1,0,0\n"
+      "3,Katsina,1,1,0,0\n3,Jigawa,1,1,0,0\n";
+  files.limitSpace(1);
+  EXPECT_EQ(import(csv), kExitFailure);
+  EXPECT_EQ(errors.str(),
+            "census: cannot save Loc-datas0.dat: " + errorText(ENOSPC) + "; no file was changed\n");
+  files.limitSpace(1 << 20);
+  files.setSaveOutcome(MemoryFileSystem::SaveOutcome::kFailsWhenDecided);
+  EXPECT_EQ(import(csv), kExitFailure);
+  EXPECT_EQ(errors.str(), "census: cannot save Loc-datas0.dat: " + errorText(EIO) +
+                              "; the save is decided, and the next start of census finishes it\n");
+}
+
 TEST_F(ExportImport, AnInputThatCannotBeReadIsAnErrorOfTheEnvironment) {
   files.set("dir.csv", "", MemoryFileSystem::Oddity::kDirectory);
   std::istringstream in;

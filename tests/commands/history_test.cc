@@ -191,5 +191,77 @@ TEST_F(HistoryTest, ATornLastLineIsIgnoredNamedAndDropped) {
   EXPECT_EQ(history.entries[1].number, 2u);
 }
 
+// A line in the middle that is no entry, or whose number is not above the
+// one before, is left out and named by the check; the numbers of new saves
+// go on from the highest, and stop at the highest a save may have.
+TEST_F(HistoryTest, LinesThatCannotBeReadAreFindingsAndNumbersStayBounded) {
+  startHere();
+  RecordingFileSystem recording = recorder(SaveWay::kDialogue);
+  const FileReplacement save{.name = "datas.dat", .content = "Oyo 1 1 0 0\n"};
+  SaveFailure failure;
+  ASSERT_TRUE(recording.replaceFiles({&save, 1}, &failure));
+  const std::string first = readFile("census-history/log");
+  const std::string tail = first.substr(first.find('\t'));
+  const struct {
+    std::string log;
+    std::size_t next;  // the number of the next save; 0 where none may be made
+    std::vector<std::string> findings;
+  } cases[] = {
+      {first + "garbage\n" + "7" + tail,
+       8,
+       {"census-history/log:2: error: this line of the "
+        "history cannot be read: it is no entry"}},
+      {first + "1" + tail,
+       2,
+       {"census-history/log:2: error: this line of the history cannot be "
+        "read: its save number 1 is not above 1"}},
+      {first + "1000000000" + tail, 2, {"census-history/log:2: error: this line"}},
+      {first + "999999999" + tail, 0, {}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.log);
+    files.set("census-history/log", c.log);
+    std::vector<std::string> findings;
+    checkDataFiles(files, [&](const Finding& f) {
+      if (f.rule == Rule::kHistoryLine) findings.push_back(formatFinding(f));
+    });
+    ASSERT_EQ(findings.size(), c.findings.size());
+    for (std::size_t i = 0; i < findings.size(); ++i) {
+      EXPECT_TRUE(findings[i].starts_with(c.findings[i])) << findings[i];
+    }
+    const bool saved = recording.replaceFiles({&save, 1}, &failure);
+    EXPECT_EQ(saved, c.next != 0) << failure.reason;
+    if (saved) {
+      EXPECT_EQ(readHistory(files).entries.back().number, c.next);
+    } else {
+      EXPECT_EQ(failure.reason, "it holds the highest save number there may be");
+      EXPECT_EQ(readFile("census-history/log"), c.log);
+    }
+  }
+}
+
+// A kept content whose SHA-256 is not its name is damaged, not missing, and
+// a restore that needs it changes nothing.
+TEST_F(HistoryTest, ADamagedKeptContentIsCalledSo) {
+  startHere();
+  RecordingFileSystem recording = recorder(SaveWay::kDialogue);
+  for (const std::string content : {"Oyo 1 1 0 0\n", "Oyo 2 1 1 0\n"}) {
+    const FileReplacement save{.name = "datas.dat", .content = content};
+    SaveFailure failure;
+    ASSERT_TRUE(recording.replaceFiles({&save, 1}, &failure));
+  }
+  const std::string kept = "census-history/" + sha256Hex("Oyo 1 1 0 0\n");
+  files.set(kept, "Oyo 9 9 9 9\n");
+  std::string said;
+  EXPECT_EQ(restore("2", &said), kExitFailure);
+  EXPECT_NE(said.find("before save 2 in census-history/ is damaged (its SHA-256 is not its name)"),
+            std::string::npos)
+      << said;
+  files.remove(kept);
+  EXPECT_EQ(restore("2", &said), kExitFailure);
+  EXPECT_NE(said.find("in census-history/ is missing"), std::string::npos) << said;
+  EXPECT_EQ(readFile("datas.dat"), "Oyo 2 1 1 0\n");
+}
+
 }  // namespace
 }  // namespace census

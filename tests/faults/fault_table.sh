@@ -123,13 +123,13 @@ while IFS='|' read -r fault command status said outcome; do
   cd ..
   checked=$((checked + 1))
 done <<'TABLE'
-directory|dialogue|0|census: cannot save datas.dat: Is a directory|same
+directory|dialogue|1|census: cannot save datas.dat: Is a directory|same
 directory|import|1|census: cannot save Loc-datas0.dat: Is a directory; no file was changed|same
 directory|export-csv|1|census: cannot save out.csv: Is a directory|same
 directory|export-json|1|census: cannot save out.json: Is a directory|same
 directory|report|1|census: cannot save out.html: Is a directory|same
 directory|check|1|census: cannot read datas.dat: Is a directory|same
-unreadable|dialogue|0|census: cannot save datas.dat: @REASON_LOOP@|same
+unreadable|dialogue|1|census: cannot save datas.dat: @REASON_LOOP@|same
 unreadable|import|1|census: cannot save Loc-datas0.dat: @REASON_LOOP@; no file was changed|same
 unreadable|export-csv|1|census: cannot read datas.dat: @REASON_LOOP@|same
 unreadable|export-json|1|census: cannot read datas.dat: @REASON_LOOP@|same
@@ -141,19 +141,19 @@ link|export-csv|0||new
 link|export-json|0||new
 link|report|0||new
 link|check|0||same
-fifo|dialogue|0|census: cannot save datas.dat: not a regular file|same
+fifo|dialogue|1|census: cannot save datas.dat: not a regular file|same
 fifo|import|1|census: cannot save Loc-datas0.dat: not a regular file; no file was changed|same
 fifo|export-csv|0||new
 fifo|export-json|0||new
 fifo|report|0||new
 fifo|check|1|census: cannot read datas.dat: not a regular file|same
-full|dialogue|0|census: cannot save datas.dat: File too large|same
+full|dialogue|1|census: cannot save datas.dat: File too large|same
 full|import|1|census: cannot save datas.dat: File too large; no file was changed|same
 full|export-csv|1|census: cannot save out.csv: File too large|same
 full|export-json|1|census: cannot save out.json: File too large|same
 full|report|1|census: cannot save out.html: File too large|same
 full|check|0||same
-read-only|dialogue|0|census: cannot save datas.dat: Permission denied|same
+read-only|dialogue|1|census: cannot save datas.dat: Permission denied|same
 read-only|import|1|census: cannot save Loc-datas0.dat: Permission denied; no file was changed|same
 read-only|export-csv|1|census: cannot save out.csv: Permission denied|same
 read-only|export-json|1|census: cannot save out.json: Permission denied|same

@@ -8,10 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "os/disk.h"
 #include "os/file_system.h"
 #include "test_support.h"
 
-#ifndef _WIN32
+#ifdef _WIN32
+#include <process.h>
+#define getpid _getpid
+#else
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -102,12 +106,13 @@ TEST_F(SaveJournal, AJournalThatIsNotCensussOwnIsSetAsideAndNeverActedOn) {
        "no file a save writes here"},
       {"a history entry that is no SHA-256",
        [] {
-         writeDiskFile(kJournal, kHeader + nul("census-history/../../victim") + nul("") + "commit\n");
+         writeDiskFile(kJournal,
+                       kHeader + nul("census-history/../../victim") + nul("") + "commit\n");
        },
        "no file a save writes here"},
       {"no header", [] { writeDiskFile(kJournal, "rm -rf /\n"); }, "does not start as"},
-      {"ten megabytes",
-       [] { writeDiskFile(kJournal, kHeader + std::string(10 << 20, 'x')); }, "larger than 64 KiB"},
+      {"ten megabytes", [] { writeDiskFile(kJournal, kHeader + std::string(10 << 20, 'x')); },
+       "larger than 64 KiB"},
       {"a directory", [] { fs::create_directory(kJournal); }, "it is a directory"},
 #ifndef _WIN32
       {"a FIFO", [] { ASSERT_EQ(::mkfifo(kJournal.c_str(), 0600), 0); },
@@ -213,14 +218,44 @@ TEST_F(SaveJournal, ASaveCutShortIsMendedInTheFolderWhereItNowIs) {
       const std::vector<std::string> left_in_original = copied ? namesIn("data") : names;
       fs::current_path("elsewhere");
       EXPECT_TRUE(start().empty());
-      EXPECT_EQ(namesIn("."), (std::vector<std::string>{"Loc-datas.dat", "Loc-datas0.dat",
-                                                        "datas.dat"}));
+      EXPECT_EQ(namesIn("."),
+                (std::vector<std::string>{"Loc-datas.dat", "Loc-datas0.dat", "datas.dat"}));
       const std::string first = readDiskFile(names[0]);
       const std::string age = first.ends_with(" new\n") ? " new\n" : " old\n";
       for (const std::string& name : names) EXPECT_EQ(readDiskFile(name), name + age);
       if (copied) {
         EXPECT_EQ(namesIn(outside_ / "data"), left_in_original);
       }
+    }
+  }
+}
+
+// A save that finds another save's lock held waits as long as its
+// patience, says so once after a second, and then gives up, changing
+// nothing; one without patience gives up at once.
+TEST_F(SaveJournal, ASaveWaitsForAnotherBoundedlyAndSaysSo) {
+  disk::FolderLock other;
+  std::string reason;
+  ASSERT_EQ(other.acquire(".census-save.lock", {}, &reason), disk::LockResult::kHeld) << reason;
+  const FileReplacement save{.name = "datas.dat", .content = "new\n"};
+  for (const int patience_ms : {0, 1500}) {
+    SCOPED_TRACE(patience_ms);
+    std::vector<std::string> said;
+    DiskOptions options;
+    options.patience = std::chrono::milliseconds(patience_ms);
+    options.notice = [&](const std::string& line) { said.push_back(line); };
+    SaveFailure failure;
+    EXPECT_FALSE(makeDiskFileSystem(std::move(options))->replaceFiles({&save, 1}, &failure));
+    EXPECT_TRUE(failure.busy);
+    EXPECT_TRUE(failure.reason.starts_with("another save in this folder did not end (process "))
+        << failure.reason;
+    EXPECT_FALSE(fs::exists("datas.dat"));
+    if (patience_ms == 0) {
+      EXPECT_TRUE(said.empty());
+    } else {
+      ASSERT_EQ(said.size(), 1u);
+      EXPECT_TRUE(said[0].starts_with("census: waiting for another save in ")) << said[0];
+      EXPECT_TRUE(said[0].ends_with(" (process " + std::to_string(::getpid()) + ")")) << said[0];
     }
   }
 }

@@ -233,6 +233,27 @@ TEST_F(SiteTest, ASaveOverAChangedFileIsAConflictThatKeepsWhatWasTyped) {
   EXPECT_NE(readFile("datas.dat").find("Kano 22 22 22 22"), std::string::npos);
 }
 
+// A save that finds another save under way is answered at once, 503 with
+// Retry-After, nothing saved; one that failed past its point of no return
+// never says nothing was saved.
+TEST_F(SiteTest, ASaveThatCannotTakeTheLockIs503AndADecidedOneSaysSo) {
+  files.set("datas.dat", "Sokoto 1 1 0 0\n");
+  const std::string form = listForm(1, versionOn(bodyOf(get("/lists/1"))), "11");
+  files.setSaveOutcome(MemoryFileSystem::SaveOutcome::kBusy);
+  const std::string busy = exchange(post("/lists/1", kHost + kCookie + kSameOrigin, form));
+  EXPECT_EQ(statusOf(busy), 503);
+  EXPECT_NE(busy.find("\r\nRetry-After: 1\r\n"), std::string::npos) << busy;
+  EXPECT_NE(bodyOf(busy).find("another save in this folder"), std::string::npos);
+  EXPECT_EQ(statusOf(get("/lists/1")), 200);  // the pages go on answering
+  EXPECT_EQ(readFile("datas.dat"), "Sokoto 1 1 0 0\n");
+
+  files.setSaveOutcome(MemoryFileSystem::SaveOutcome::kFailsWhenDecided);
+  const std::string decided = exchange(post("/lists/1", kHost + kCookie + kSameOrigin, form));
+  EXPECT_EQ(statusOf(decided), 500);
+  EXPECT_EQ(bodyOf(decided).find("Nothing was saved"), std::string::npos);
+  EXPECT_NE(bodyOf(decided).find("the next start of census finishes it"), std::string::npos);
+}
+
 TEST_F(SiteTest, FacilityAnswersAreOneWordEachAsTheDialogueSavesThem) {
   std::istringstream in("Kano Clinic Hospital Park Office 2026-12-10\n");
   std::ostringstream out;
