@@ -14,8 +14,7 @@ std::string cannotReadLine(std::string_view file, const FileState& state) {
 
 std::string ownFileProblem(FileSystem& files, const std::string& name) {
   const std::string output = files.canonicalName(name);
-  std::vector<std::string> own = {std::string(kFacilityFileName),
-                                  std::string(kCensusGridFileName)};
+  std::vector<std::string> own = {std::string(kFacilityFileName), std::string(kCensusGridFileName)};
   for (const StateList& list : stateLists()) own.emplace_back(list.file_name);
   const auto problem = [&] {
     return "the output " + quotedForScreen(name) +
@@ -31,8 +30,9 @@ std::string ownFileProblem(FileSystem& files, const std::string& name) {
     return problem();
   }
   const std::size_t slash = output.find_last_of("/\\");
-  const std::string_view base =
-      slash == std::string::npos ? std::string_view(output) : std::string_view(output).substr(slash + 1);
+  const std::string_view base = slash == std::string::npos
+                                    ? std::string_view(output)
+                                    : std::string_view(output).substr(slash + 1);
   const std::string parent = slash == std::string::npos ? "." : output.substr(0, slash);
   if (files.canonicalName(parent.empty() ? "/" : parent) == folder &&
       (base.starts_with(kSaveJournalName) || base.starts_with(kSaveLockName))) {
@@ -60,8 +60,8 @@ bool saveDataFiles(FileSystem& files, std::span<const FileReplacement> saves, bo
     return true;
   }
   failure.name = safeForScreen(failure.name);
-  errors << "census: " << saveFailureText(failure) << (failure.decided ? "" : "; no file was changed")
-         << "\n";
+  errors << "census: " << saveFailureText(failure)
+         << (failure.decided ? "" : "; no file was changed") << "\n";
   return false;
 }
 

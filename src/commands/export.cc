@@ -229,7 +229,8 @@ int writeJson(FileSystem& files, std::ostream& out, std::ostream& errors) {
   member(buffer, 2, "answers");
   JsonArrayStream answers(buffer, 2);
   AnswerSink facility(answers);
-  const FileState& facility_state = reads.note(kFacilityFileName, readFacilityFile(files, facility));
+  const FileState& facility_state =
+      reads.note(kFacilityFileName, readFacilityFile(files, facility));
   answers.finish();
   writeStatus(buffer, 2, facility_state);
   buffer << '\n' << indent(1) << "}\n}\n";

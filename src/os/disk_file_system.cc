@@ -167,9 +167,8 @@ bool nameInFolder(const std::string& folder, const std::string& path, std::strin
 }
 
 bool isHex(std::string_view text) {
-  return std::all_of(text.begin(), text.end(), [](char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f');
-  });
+  return std::all_of(text.begin(), text.end(),
+                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
 }
 
 // A name a save writes in its folder: a plain name (a data file, an output
@@ -181,8 +180,8 @@ bool isSavedName(std::string_view name) {
   }
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of(kSeparators) == std::string_view::npos &&
-         name.find('\0') == std::string_view::npos &&
-         !name.starts_with(kLockName) && !name.starts_with(kJournalName);
+         name.find('\0') == std::string_view::npos && !name.starts_with(kLockName) &&
+         !name.starts_with(kJournalName);
 }
 
 // Whether temporary is a name the writer gives a temporary file of target:
@@ -240,9 +239,9 @@ std::string planFromJournal(const std::string& folder, std::string_view text, Jo
   if (!text.starts_with(kJournalHeader)) return "it does not start as a census save journal";
   text.remove_prefix(kJournalHeader.size());
   // The mark follows the last name's NUL: no name holds one.
-  plan->committed = text.ends_with(kCommitMark) &&
-                    (text.size() == kCommitMark.size() ||
-                     text[text.size() - kCommitMark.size() - 1] == '\0');
+  plan->committed =
+      text.ends_with(kCommitMark) &&
+      (text.size() == kCommitMark.size() || text[text.size() - kCommitMark.size() - 1] == '\0');
   if (plan->committed) text.remove_suffix(kCommitMark.size());
   for (;;) {
     const std::size_t name_end = text.find('\0');
@@ -393,9 +392,7 @@ class DiskFileSystem final : public FileSystem {
 
   void removeEmptyFolder(const std::string& name) override { disk::removeEmptyFolder(name); }
 
-  std::string canonicalName(const std::string& name) override {
-    return disk::canonicalPath(name);
-  }
+  std::string canonicalName(const std::string& name) override { return disk::canonicalPath(name); }
 
   int descriptorNamed(const std::string& name) override { return disk::descriptorNamed(name); }
 
@@ -416,8 +413,8 @@ class DiskFileSystem final : public FileSystem {
                            SaveFailure* failure) override {
     std::vector<Step> steps;
     if (!planSteps(asked, &steps, failure)) return false;
-    if (!amend && std::all_of(steps.begin(), steps.end(),
-                              [](const Step& step) { return step.write_into; })) {
+    if (!amend &&
+        std::all_of(steps.begin(), steps.end(), [](const Step& step) { return step.write_into; })) {
       return versionsStillHold(*this, asked, failure) && writeInto(steps, failure);
     }
 

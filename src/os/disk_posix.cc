@@ -122,8 +122,7 @@ Found lookAt(const std::string& path) {
   if (S_ISLNK(status.st_mode)) return Found::kLink;
   if (S_ISDIR(status.st_mode)) return Found::kDirectory;
   if (!S_ISREG(status.st_mode)) return Found::kOther;
-  return status.st_uid == ::geteuid() || status.st_uid == 0 ? Found::kOwnFile
-                                                            : Found::kForeignFile;
+  return status.st_uid == ::geteuid() || status.st_uid == 0 ? Found::kOwnFile : Found::kForeignFile;
 }
 
 bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
@@ -166,7 +165,8 @@ bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
 
 std::string canonicalPath(const std::string& path) {
   std::error_code ignored;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(absolutePath(path), ignored);
+  const std::filesystem::path canonical =
+      std::filesystem::weakly_canonical(absolutePath(path), ignored);
   return canonical.empty() ? absolutePath(path) : canonical.string();
 }
 
@@ -227,8 +227,8 @@ int descriptorOfDeviceName(std::string_view path) {
   if (path == "/dev/stdout") return 1;
   if (path == "/dev/stderr") return 2;
   const std::string own = "/proc/" + std::to_string(::getpid()) + "/fd/";
-  for (const std::string_view prefix : {std::string_view("/dev/fd/"),
-                                        std::string_view("/proc/self/fd/"), std::string_view(own)}) {
+  for (const std::string_view prefix :
+       {std::string_view("/dev/fd/"), std::string_view("/proc/self/fd/"), std::string_view(own)}) {
     if (!path.starts_with(prefix)) continue;
     const std::string_view digits = path.substr(prefix.size());
     int descriptor = -1;

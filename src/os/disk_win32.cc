@@ -166,7 +166,8 @@ bool readSmallFile(const std::string& path, std::size_t most, std::string* conte
   std::size_t filled = 0;
   while (filled < content->size()) {
     DWORD got = 0;
-    const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(content->size() - filled, 1u << 20));
+    const DWORD chunk =
+        static_cast<DWORD>(std::min<std::size_t>(content->size() - filled, 1u << 20));
     if (ReadFile(handle, content->data() + filled, chunk, &got, nullptr) == 0) {
       *reason = lastErrorText();
       CloseHandle(handle);
@@ -192,7 +193,8 @@ bool folderTakesNewFiles(const std::string& folder, std::string* reason) {
 
 std::string canonicalPath(const std::string& path) {
   std::error_code ignored;
-  const std::filesystem::path canonical = std::filesystem::weakly_canonical(wide(absolutePath(path)), ignored);
+  const std::filesystem::path canonical =
+      std::filesystem::weakly_canonical(wide(absolutePath(path)), ignored);
   return canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
 }
 
@@ -301,11 +303,10 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
   for (;;) {
     // A lock file whose last holder has let go may still be on its way out
     // for a moment: it cannot be opened until it is gone.
-    const HANDLE handle =
-        CreateFileW(wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
-                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                    FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
-                    nullptr);
+    const HANDLE handle = CreateFileW(
+        wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
+        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+        FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
     std::string holder;
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() != ERROR_ACCESS_DENIED) {
@@ -319,7 +320,8 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
     } else {
       BY_HANDLE_FILE_INFORMATION info{};
       if (GetFileType(handle) != FILE_TYPE_DISK || GetFileInformationByHandle(handle, &info) == 0 ||
-          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) {
+          (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) !=
+              0) {
         CloseHandle(handle);
         *reason = "the save lock " + lock_path + " is not a regular file";
         return LockResult::kFailed;

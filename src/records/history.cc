@@ -113,7 +113,8 @@ bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> sa
   for (const FileReplacement& save : saves) {
     if (!isDataFile(save.name)) continue;
     if (const std::string other = dataFileSharedWith(files, save.name); !other.empty()) {
-      *failure = {save.name, "it is one file with " + other + " (a link leads from one to the other)"};
+      *failure = {save.name,
+                  "it is one file with " + other + " (a link leads from one to the other)"};
       return false;
     }
   }

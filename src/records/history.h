@@ -60,7 +60,7 @@ struct History {
   // Whole lines that are no entry, or whose number is not above the one
   // before: ignored, each with its line number and why.
   std::vector<std::pair<std::size_t, std::string>> bad_lines;
-  std::string log;                    // the log's whole content, as read
+  std::string log;  // the log's whole content, as read
 };
 
 // Reads the folder's history. A folder without one, or a history without
@@ -124,9 +124,7 @@ class RecordingFileSystem final : public FileSystem {
   }
   void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
   void recoverSaves() override { files_.recoverSaves(); }
-  std::string canonicalName(const std::string& name) override {
-    return files_.canonicalName(name);
-  }
+  std::string canonicalName(const std::string& name) override { return files_.canonicalName(name); }
   int descriptorNamed(const std::string& name) override { return files_.descriptorNamed(name); }
   void setSavePatience(std::chrono::milliseconds patience) override {
     files_.setSavePatience(patience);
