@@ -57,8 +57,10 @@ test-windows: package-windows
 	ctest --preset windows
 
 # The libFuzzer targets, each for FUZZ_SECONDS: the whole program, from the
-# seed corpus in tests/fuzz/corpus, and the request handling of census
-# serve, from tests/fuzz/request_corpus; what they learn goes to build/fuzz/.
+# seed corpus in tests/fuzz/corpus, the request handling of census serve,
+# from tests/fuzz/request_corpus, and a start's recovery from the save
+# journal it finds, from tests/fuzz/journal_corpus; what they learn goes to
+# build/fuzz/.
 fuzz: deps
 	@tools/install-deps $(FUZZ_PACKAGES)
 	cmake --preset fuzz $(CONFIGURE_FLAGS) >/dev/null
@@ -69,6 +71,9 @@ fuzz: deps
 	mkdir -p build/fuzz/request_corpus
 	build/fuzz/census_request_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
 	  -print_final_stats=1 build/fuzz/request_corpus tests/fuzz/request_corpus
+	mkdir -p build/fuzz/journal_corpus
+	build/fuzz/census_journal_fuzz -max_total_time=$(FUZZ_SECONDS) -timeout=10 -rss_limit_mb=2048 \
+	  -print_final_stats=1 build/fuzz/journal_corpus tests/fuzz/journal_corpus
 
 # census against awk and the floor; see the README's performance section.
 BENCH_LINES ?= 1000000
