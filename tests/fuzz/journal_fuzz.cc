@@ -70,8 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   using namespace census;
   layOut();
   const fs::path folder = outside() / "data";
-  write(folder / ".census-save.journal",
-        std::string(reinterpret_cast<const char*>(data), size));
+  write(folder / ".census-save.journal", std::string(reinterpret_cast<const char*>(data), size));
   const fs::path before = fs::current_path();
   fs::current_path(folder);
   makeDiskFileSystem()->recoverSaves();
@@ -90,9 +89,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   for (const auto& entry : fs::directory_iterator(outside())) {
     const std::string name = entry.path().filename().string();
-    require(name == "data" || name == "victim" || name == ".victim.census-1-1.tmp" ||
-                name == "planted",
-            "nothing new outside the folder");
+    require(
+        name == "data" || name == "victim" || name == ".victim.census-1-1.tmp" || name == "planted",
+        "nothing new outside the folder");
   }
   return 0;
 }

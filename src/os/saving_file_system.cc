@@ -1,5 +1,5 @@
-// The disk's FileSystem: reading through the C library, and saves as
-// transactions. A save takes the folder's lock, writes a journal naming
+// The FileSystem over a set of primitives (the disk's, or memory's in the
+// tests): saves as transactions. A save takes the folder's lock, writes a journal naming
 // each file it replaces and its temporary file, writes and flushes the
 // temporary files, marks the journal committed (where more than one file is
 // replaced), renames them over their targets, and removes the journal. A
@@ -13,9 +13,9 @@
 #include <vector>
 
 #include "base/text.h"
-#include "os/disk.h"
 #include "os/file_system.h"
 #include "os/platform.h"
+#include "os/primitives.h"
 
 namespace census {
 namespace {
@@ -28,25 +28,6 @@ constexpr std::string_view kCommitMark = "commit\n";
 constexpr std::size_t kMostJournalBytes = 64 * 1024;
 // The folder of the history, whose entries a save may write beside the data files.
 constexpr std::string_view kHistoryFolderPrefix = "census-history/";
-class DiskInputFile final : public InputFile {
- public:
-  explicit DiskInputFile(std::FILE* file) : file_(file) {}
-  ~DiskInputFile() override { std::fclose(file_); }
-  DiskInputFile(const DiskInputFile&) = delete;
-  DiskInputFile& operator=(const DiskInputFile&) = delete;
-
-  bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) override {
-    errno = 0;
-    *count = std::fread(buffer, 1, size, file_);
-    if (*count > 0 || std::ferror(file_) == 0) return true;
-    *reason = errorText(errno == 0 ? EIO : errno);
-    return false;
-  }
-
- private:
-  std::FILE* file_;
-};
-
 // One file of a save, as it will be done.
 struct Step {
   const FileReplacement* file;
@@ -66,32 +47,33 @@ bool fail(SaveFailure* failure, const std::string& name, std::string reason) {
 
 // Works out how one file is to be saved, or why it cannot be. Which way a
 // file is written follows from what it is, never from how it is named.
-bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
+bool planStep(FilePrimitives& p, const FileReplacement& file, Step* step, SaveFailure* failure) {
   step->file = &file;
   step->remove = file.remove;
   if (file.operator_output) {
-    step->descriptor = disk::descriptorNamed(file.name);
+    step->descriptor = p.descriptorNamed(file.name);
     if (step->descriptor >= 0) {
       step->write_into = true;
       step->target = file.name;
       return true;
     }
   }
-  step->target = disk::resolveLinks(file.name);
+  step->target = p.resolveLinks(file.name);
   disk::PathInfo info;
   std::string reason;
-  if (!disk::inspect(step->target, &info, &reason)) return fail(failure, file.name, reason);
+  if (!p.inspect(step->target, &info, &reason, disk::Writability::kTell))
+    return fail(failure, file.name, reason);
   // The new content is made beside its target before it replaces it.
   if (info.kind != disk::Kind::kOther && info.kind != disk::Kind::kDirectory &&
-      !disk::folderTakesNewFiles(disk::folderOf(step->target), &reason)) {
+      !p.folderTakesNewFiles(disk::folderOf(step->target), &reason)) {
     return fail(failure, file.name, reason);
   }
   switch (info.kind) {
     case disk::Kind::kMissing:
       if (!file.permissions_of.empty()) {
         disk::PathInfo original;
-        if (disk::inspect(disk::resolveLinks(file.permissions_of), &original, &reason,
-                          disk::Writability::kSkip) &&
+        if (p.inspect(p.resolveLinks(file.permissions_of), &original, &reason,
+                      disk::Writability::kSkip) &&
             original.kind == disk::Kind::kRegular) {
           step->mode = original.mode;
         }
@@ -115,11 +97,11 @@ bool planStep(const FileReplacement& file, Step* step, SaveFailure* failure) {
 
 // Two names of a save that lead to one file would have one content
 // overwrite the other's: such a save is refused before anything is written.
-bool distinctTargets(const std::vector<Step>& steps, SaveFailure* failure) {
+bool distinctTargets(FilePrimitives& p, const std::vector<Step>& steps, SaveFailure* failure) {
   std::vector<std::string> seen;
   for (const Step& step : steps) {
     if (step.descriptor >= 0) continue;
-    const std::string canonical = disk::canonicalPath(step.target);
+    const std::string canonical = p.canonicalPath(step.target);
     for (std::size_t i = 0; i < seen.size(); ++i) {
       if (seen[i] != canonical) continue;
       return fail(failure, step.file->name,
@@ -130,13 +112,13 @@ bool distinctTargets(const std::vector<Step>& steps, SaveFailure* failure) {
   return true;
 }
 
-bool planSteps(std::span<const FileReplacement> files, std::vector<Step>* steps,
+bool planSteps(FilePrimitives& p, std::span<const FileReplacement> files, std::vector<Step>* steps,
                SaveFailure* failure) {
   steps->assign(files.size(), Step{});
   for (std::size_t i = 0; i < files.size(); ++i) {
-    if (!planStep(files[i], &(*steps)[i], failure)) return false;
+    if (!planStep(p, files[i], &(*steps)[i], failure)) return false;
   }
-  return distinctTargets(*steps, failure);
+  return distinctTargets(p, *steps, failure);
 }
 
 std::string inFolder(const std::string& folder, std::string_view name) {
@@ -214,10 +196,10 @@ std::string journalText(const std::vector<Step>& steps, bool committed) {
   return text;
 }
 
-bool writeJournal(const std::string& path, const std::string& text, std::string* reason) {
-  disk::removeFile(path);
-  disk::NewFile journal;
-  return journal.create(path, reason) && journal.finish(text, 0, reason);
+bool writeJournal(FilePrimitives& p, const std::string& path, const std::string& text,
+                  std::string* reason) {
+  p.removeFile(path);
+  return p.createNew(path, text, 0, reason);
 }
 
 // One file of a journal, checked: the file in the folder and its
@@ -234,7 +216,8 @@ struct JournalPlan {
 
 // Reads the journal's text into *plan, checking every name before anything
 // is done. Returns "" where it is census's own, else why it is not.
-std::string planFromJournal(const std::string& folder, std::string_view text, JournalPlan* plan) {
+std::string planFromJournal(FilePrimitives& p, const std::string& folder, std::string_view text,
+                            JournalPlan* plan) {
   if (text.empty() || kJournalHeader.starts_with(text)) return "";  // cut short as it was made
   if (!text.starts_with(kJournalHeader)) return "it does not start as a census save journal";
   text.remove_prefix(kJournalHeader.size());
@@ -259,14 +242,14 @@ std::string planFromJournal(const std::string& folder, std::string_view text, Jo
       return "it names " + quotedForScreen(name) + ", which is no file a save writes here";
     }
     JournalFile file;
-    file.target = disk::resolveLinks(inFolder(folder, name));
+    file.target = p.resolveLinks(inFolder(folder, name));
     if (!temporary.empty()) {
       if (!isTemporaryNameFor(temporary, disk::baseNameOf(file.target))) {
         return "it names " + quotedForScreen(temporary) + ", which is no temporary file of " +
                quotedForScreen(name);
       }
       file.temporary = inFolder(disk::folderOf(file.target), temporary);
-      const disk::Found found = disk::lookAt(file.temporary);
+      const disk::Found found = p.lookAt(file.temporary);
       if (found != disk::Found::kMissing && found != disk::Found::kOwnFile) {
         return "its temporary file " + quotedForScreen(temporary) + " is not census's own";
       }
@@ -278,24 +261,24 @@ std::string planFromJournal(const std::string& folder, std::string_view text, Jo
 }
 
 // Finishes or undoes the save a checked journal describes.
-void carryOut(const JournalPlan& plan) {
+void carryOut(FilePrimitives& p, const JournalPlan& plan) {
   std::string ignored;
   for (const JournalFile& file : plan.files) {
     if (file.temporary.empty()) {
-      if (plan.committed) disk::removeFile(file.target);
-    } else if (plan.committed && disk::exists(file.temporary)) {
-      disk::renameOver(file.temporary, file.target, &ignored);
-      disk::syncFolder(disk::folderOf(file.target));
+      if (plan.committed) p.removeFile(file.target);
+    } else if (plan.committed && p.lookAt(file.temporary) != disk::Found::kMissing) {
+      p.renameOver(file.temporary, file.target, &ignored);
+      p.syncFolder(disk::folderOf(file.target));
     } else {
-      disk::removeFile(file.temporary);
+      p.removeFile(file.temporary);
     }
   }
 }
 
 // Why what stands at the journal's name is no journal census may act on,
 // or "" where it is one, its text then in *text.
-std::string readOwnJournal(const std::string& path, std::string* text) {
-  switch (disk::lookAt(path)) {
+std::string readOwnJournal(FilePrimitives& p, const std::string& path, std::string* text) {
+  switch (p.lookAt(path)) {
     case disk::Found::kMissing:
     case disk::Found::kOwnFile:
       break;
@@ -310,7 +293,7 @@ std::string readOwnJournal(const std::string& path, std::string* text) {
   }
   bool longer = false;
   std::string reason;
-  if (!disk::readSmallFile(path, kMostJournalBytes, text, &longer, &reason)) {
+  if (!p.readSmallFile(path, kMostJournalBytes, text, &longer, &reason)) {
     return "it cannot be read: " + reason;
   }
   if (longer) return "it is larger than " + std::to_string(kMostJournalBytes / 1024) + " KiB";
@@ -327,74 +310,53 @@ std::string timeForName() {
 
 // Moves a journal census will not act on out of the way, keeping it as it
 // is for whoever wants to see it; returns the name it is kept as.
-std::string setAside(const std::string& folder, const std::string& journal, std::string* reason) {
+std::string setAside(FilePrimitives& p, const std::string& folder, const std::string& journal,
+                     std::string* reason) {
   const std::string base = std::string(kJournalName) + ".rejected-" + timeForName();
   std::string name = base;
-  for (int n = 2; disk::lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
+  for (int n = 2; p.lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
     name = base + "-" + std::to_string(n);
   }
-  if (!disk::renameOver(journal, inFolder(folder, name), reason)) return "";
-  disk::syncFolder(folder);
+  if (!p.renameOver(journal, inFolder(folder, name), reason)) return "";
+  p.syncFolder(folder);
   return name;
 }
 
-class DiskFileSystem final : public FileSystem {
+class SavingFileSystem final : public FileSystem {
  public:
-  explicit DiskFileSystem(DiskOptions options) : options_(std::move(options)) {}
+  SavingFileSystem(FilePrimitives& primitives, DiskOptions options,
+                   std::unique_ptr<FilePrimitives> owned = nullptr)
+      : owned_(std::move(owned)), p(primitives), options_(std::move(options)) {}
 
-  OpenedFile openForReading(const std::string& name) override {
-    disk::PathInfo info;
-    OpenedFile opened;
-    if (!disk::inspect(name, &info, &opened.reason, disk::Writability::kSkip)) {
-      opened.status = OpenStatus::kUnreadable;
-      return opened;
-    }
-    if (info.kind == disk::Kind::kMissing) return opened;
-    opened.status = OpenStatus::kUnreadable;
-    if (info.kind == disk::Kind::kDirectory) {
-      opened.reason = errorText(EISDIR);
-      return opened;
-    }
-    // A FIFO or a device in place of a file could keep a reader waiting
-    // for ever; only one the operator names by its device name is read.
-    if (info.kind == disk::Kind::kOther && !disk::isDeviceName(name)) {
-      opened.reason = "not a regular file";
-      return opened;
-    }
-    std::FILE* file = disk::openToRead(name, &opened.reason);
-    if (file == nullptr) return opened;
-    opened.status = OpenStatus::kOpen;
-    opened.file = std::make_unique<DiskInputFile>(file);
-    return opened;
-  }
+  OpenedFile openForReading(const std::string& name) override { return p.openForReading(name); }
 
-  std::optional<FileStamp> stampOf(const std::string& name) override {
-    FileStamp stamp;
-    if (!disk::stampOf(name, &stamp)) return std::nullopt;
-    return stamp;
-  }
+  std::optional<FileStamp> stampOf(const std::string& name) override { return p.stampOf(name); }
 
   std::string contentAsWritten(const FileReplacement& file) const override {
-    return file.line_ends == LineEnds::kPlatform ? disk::withPlatformLineEnds(file.content)
+    return file.line_ends == LineEnds::kPlatform ? p.withPlatformLineEnds(file.content)
                                                  : file.content;
   }
 
   bool folderExists(const std::string& name) override {
     disk::PathInfo info;
     std::string ignored;
-    return disk::inspect(name, &info, &ignored, disk::Writability::kSkip) &&
+    return p.inspect(name, &info, &ignored, disk::Writability::kSkip) &&
            info.kind == disk::Kind::kDirectory;
   }
 
+  // A folder made is flushed into its own folder at once: the saves in it
+  // must not outlive it in a power cut.
   bool makeFolder(const std::string& name, std::string* reason) override {
-    return disk::makeFolder(name, reason);
+    if (!p.makeFolder(name, reason)) return false;
+    p.syncFolder(disk::folderOf(name));
+    return true;
   }
 
-  void removeEmptyFolder(const std::string& name) override { disk::removeEmptyFolder(name); }
+  void removeEmptyFolder(const std::string& name) override { p.removeEmptyFolder(name); }
 
-  std::string canonicalName(const std::string& name) override { return disk::canonicalPath(name); }
+  std::string canonicalName(const std::string& name) override { return p.canonicalPath(name); }
 
-  int descriptorNamed(const std::string& name) override { return disk::descriptorNamed(name); }
+  int descriptorNamed(const std::string& name) override { return p.descriptorNamed(name); }
 
   void setSavePatience(std::chrono::milliseconds patience) override {
     options_.patience = patience;
@@ -402,7 +364,7 @@ class DiskFileSystem final : public FileSystem {
 
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     std::vector<Step> steps;
-    return planSteps(files, &steps, failure);
+    return planSteps(p, files, &steps, failure);
   }
 
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
@@ -412,16 +374,16 @@ class DiskFileSystem final : public FileSystem {
   bool replaceFilesAmended(std::span<const FileReplacement> asked, const Amendment& amend,
                            SaveFailure* failure) override {
     std::vector<Step> steps;
-    if (!planSteps(asked, &steps, failure)) return false;
+    if (!planSteps(p, asked, &steps, failure)) return false;
     if (!amend &&
         std::all_of(steps.begin(), steps.end(), [](const Step& step) { return step.write_into; })) {
       return versionsStillHold(*this, asked, failure) && writeInto(steps, failure);
     }
 
     const std::string folder = disk::folderOf(asked.front().name);
-    disk::FolderLock lock;
+    std::unique_ptr<HeldLock> lock;
     std::string reason;
-    switch (lock.acquire(inFolder(folder, kLockName), lockWait(folder), &reason)) {
+    switch (p.lockFolder(inFolder(folder, kLockName), lockWait(folder), &lock, &reason)) {
       case disk::LockResult::kHeld:
         break;
       case disk::LockResult::kBusy:
@@ -437,7 +399,7 @@ class DiskFileSystem final : public FileSystem {
     if (amend && !amend(asked, &amended, failure)) return false;
     const std::span<const FileReplacement> files = amend ? std::span(amended) : asked;
     // What stood there may have changed while the lock was awaited.
-    if (!planSteps(files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
+    if (!planSteps(p, files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
       return false;
     }
     std::size_t replaced = 0;
@@ -450,8 +412,8 @@ class DiskFileSystem final : public FileSystem {
       if (!step.remove) step.temporary = freeTemporaryName(step.target);
     }
     steps_taken_ = 0;
-    if (!writeJournal(journal, journalText(steps, false), &reason)) {
-      disk::removeFile(journal);
+    if (!writeJournal(p, journal, journalText(steps, false), &reason)) {
+      p.removeFile(journal);
       return fail(failure, files.front().name, reason);
     }
     if (stopsHere(failure)) return false;
@@ -470,16 +432,19 @@ class DiskFileSystem final : public FileSystem {
       }
       return false;
     }
-    disk::removeFile(journal);
-    disk::syncFolder(folder);
+    p.removeFile(journal);
+    p.syncFolder(folder);
     return true;
   }
 
   void recoverSaves() override {
-    if (!disk::exists(std::string(kJournalName)) && !disk::exists(std::string(kLockName))) return;
-    disk::FolderLock lock;
+    if (p.lookAt(std::string(kJournalName)) == disk::Found::kMissing &&
+        p.lookAt(std::string(kLockName)) == disk::Found::kMissing) {
+      return;
+    }
+    std::unique_ptr<HeldLock> lock;
     std::string reason;
-    switch (lock.acquire(std::string(kLockName), lockWait("."), &reason)) {
+    switch (p.lockFolder(std::string(kLockName), lockWait("."), &lock, &reason)) {
       case disk::LockResult::kHeld:
         settleJournal(".");
         return;
@@ -500,8 +465,7 @@ class DiskFileSystem final : public FileSystem {
 
   disk::LockWait lockWait(const std::string& folder) {
     return {options_.patience, [this, folder](const std::string& holder) {
-              say("census: waiting for another save in " +
-                  safeForScreen(disk::absolutePath(folder)) +
+              say("census: waiting for another save in " + safeForScreen(p.absolutePath(folder)) +
                   (holder.empty() ? std::string() : " (process " + holder + ")"));
             }};
   }
@@ -512,23 +476,23 @@ class DiskFileSystem final : public FileSystem {
   void settleJournal(const std::string& folder) {
     const std::string journal = inFolder(folder, kJournalName);
     const std::string next = journal + ".new";
-    if (disk::lookAt(next) == disk::Found::kOwnFile) disk::removeFile(next);
-    if (disk::lookAt(journal) == disk::Found::kMissing) return;
+    if (p.lookAt(next) == disk::Found::kOwnFile) p.removeFile(next);
+    if (p.lookAt(journal) == disk::Found::kMissing) return;
     std::string text;
     JournalPlan plan;
-    std::string problem = readOwnJournal(journal, &text);
-    if (problem.empty()) problem = planFromJournal(folder, text, &plan);
+    std::string problem = readOwnJournal(p, journal, &text);
+    if (problem.empty()) problem = planFromJournal(p, folder, text, &plan);
     if (!problem.empty()) {
       std::string reason;
-      const std::string kept = setAside(folder, journal, &reason);
+      const std::string kept = setAside(p, folder, journal, &reason);
       say("census: ignored a save journal that is not census's own: " + problem +
           (kept.empty() ? " (it could not be set aside: " + reason + ")"
                         : " (kept as " + safeForScreen(kept) + ")"));
       return;
     }
-    carryOut(plan);
-    disk::removeFile(journal);
-    disk::syncFolder(folder);
+    carryOut(p, plan);
+    p.removeFile(journal);
+    p.syncFolder(folder);
   }
 
   // The cut of a test: true, with the save's failure set, where the save
@@ -542,8 +506,8 @@ class DiskFileSystem final : public FileSystem {
   std::string freeTemporaryName(const std::string& target) {
     std::string name;
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
-      name = disk::temporaryNameFor(target, attempt + counter_);
-      if (!disk::exists(name)) break;
+      name = p.temporaryNameFor(target, attempt + counter_);
+      if (p.lookAt(name) == disk::Found::kMissing) break;
     }
     ++counter_;
     return name;
@@ -553,19 +517,18 @@ class DiskFileSystem final : public FileSystem {
     for (Step& step : steps) {
       if (step.write_into || step.remove) continue;
       std::string reason;
-      disk::NewFile file;
       const std::string content = step.file->line_ends == LineEnds::kPlatform
-                                      ? disk::withPlatformLineEnds(step.file->content)
+                                      ? p.withPlatformLineEnds(step.file->content)
                                       : std::string();
       const std::string_view bytes =
           step.file->line_ends == LineEnds::kPlatform ? content : step.file->content;
-      if (!file.create(step.temporary, &reason) || !file.finish(bytes, step.mode, &reason)) {
+      if (!p.createNew(step.temporary, bytes, step.mode, &reason)) {
         return fail(failure, step.file->name, reason);
       }
       if (stopsHere(failure)) return false;
     }
     for (const Step& step : steps) {
-      if (!step.write_into && !step.remove) disk::syncFolder(disk::folderOf(step.temporary));
+      if (!step.write_into && !step.remove) p.syncFolder(disk::folderOf(step.temporary));
     }
     return true;
   }
@@ -577,23 +540,22 @@ class DiskFileSystem final : public FileSystem {
     if (replaced < 2) return true;
     std::string reason;
     const std::string next = journal + ".new";
-    if (!writeJournal(next, journalText(steps, true), &reason) ||
-        !disk::renameOver(next, journal, &reason)) {
-      disk::removeFile(next);
+    if (!writeJournal(p, next, journalText(steps, true), &reason) ||
+        !p.renameOver(next, journal, &reason)) {
+      p.removeFile(next);
       return fail(failure, steps.front().file->name, reason);
     }
-    disk::syncFolder(disk::folderOf(journal));
+    p.syncFolder(disk::folderOf(journal));
     return !stopsHere(failure);
   }
 
-  static bool writeInto(const std::vector<Step>& steps, SaveFailure* failure) {
+  bool writeInto(const std::vector<Step>& steps, SaveFailure* failure) {
     for (const Step& step : steps) {
       if (!step.write_into) continue;
       std::string reason;
-      const bool written =
-          step.descriptor >= 0
-              ? disk::writeToDescriptor(step.descriptor, step.file->content, &reason)
-              : disk::writeInto(step.target, step.file->content, &reason);
+      const bool written = step.descriptor >= 0
+                               ? p.writeToDescriptor(step.descriptor, step.file->content, &reason)
+                               : p.writeInto(step.target, step.file->content, &reason);
       if (!written) return fail(failure, step.file->name, reason);
     }
     return true;
@@ -604,18 +566,20 @@ class DiskFileSystem final : public FileSystem {
       if (step.write_into) continue;
       std::string reason;
       if (step.remove) {
-        disk::removeFile(step.target);
-      } else if (!disk::renameOver(step.temporary, step.target, &reason)) {
+        p.removeFile(step.target);
+      } else if (!p.renameOver(step.temporary, step.target, &reason)) {
         return fail(failure, step.file->name, reason);
       }
       if (stopsHere(failure)) return false;
     }
     for (const Step& step : steps) {
-      if (!step.write_into) disk::syncFolder(disk::folderOf(step.target));
+      if (!step.write_into) p.syncFolder(disk::folderOf(step.target));
     }
     return true;
   }
 
+  std::unique_ptr<FilePrimitives> owned_;
+  FilePrimitives& p;  // the primitives every step is made of
   DiskOptions options_;
   unsigned counter_ = 0;
   int steps_taken_ = 0;
@@ -623,8 +587,14 @@ class DiskFileSystem final : public FileSystem {
 
 }  // namespace
 
+std::unique_ptr<FileSystem> makeSavingFileSystem(FilePrimitives& primitives, DiskOptions options) {
+  return std::make_unique<SavingFileSystem>(primitives, std::move(options));
+}
+
 std::unique_ptr<FileSystem> makeDiskFileSystem(DiskOptions options) {
-  return std::make_unique<DiskFileSystem>(std::move(options));
+  std::unique_ptr<FilePrimitives> disk = makeDiskPrimitives();
+  FilePrimitives& primitives = *disk;
+  return std::make_unique<SavingFileSystem>(primitives, std::move(options), std::move(disk));
 }
 
 }  // namespace census

@@ -1,0 +1,265 @@
+#include "os/memory_primitives.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+
+namespace census {
+namespace {
+
+class StringInputFile final : public InputFile {
+ public:
+  explicit StringInputFile(std::string content) : content_(std::move(content)) {}
+  bool read(char* buffer, std::size_t size, std::size_t* count, std::string*) override {
+    *count = std::min(size, content_.size() - at_);
+    std::memcpy(buffer, content_.data() + at_, *count);
+    at_ += *count;
+    return true;
+  }
+
+ private:
+  std::string content_;
+  std::size_t at_ = 0;
+};
+
+const std::string kStopped = "the machine stopped";
+
+}  // namespace
+
+// The lock file stays where the holder is stopped: a killed process leaves
+// it behind.
+class MemoryPrimitives::Lock final : public HeldLock {
+ public:
+  Lock(MemoryPrimitives& owner, std::string path) : owner_(owner), path_(std::move(path)) {}
+  ~Lock() override {
+    if (!owner_.stopped_) owner_.now_.erase(path_);
+    owner_.locks_.erase(path_);
+  }
+
+ private:
+  MemoryPrimitives& owner_;
+  std::string path_;
+};
+
+void MemoryPrimitives::set(const std::string& name, std::string content, Kind kind) {
+  now_[name] = Node{kind, std::move(content), 0644, ++generations_};
+  flushed_[name] = now_[name];
+}
+
+std::optional<std::string> MemoryPrimitives::file(const std::string& name) const {
+  const Node* node = find(name);
+  if (node == nullptr || node->kind != Kind::kFile) return std::nullopt;
+  return node->content;
+}
+
+std::vector<std::string> MemoryPrimitives::names() const {
+  std::vector<std::string> names;
+  for (const auto& [name, node] : now_) names.push_back(name);
+  return names;
+}
+
+void MemoryPrimitives::restartAfterKill() {
+  stopped_ = false;
+  operations_left_ = -1;
+  locks_.clear();
+}
+
+void MemoryPrimitives::restartAfterPowerCut() {
+  restartAfterKill();
+  now_ = flushed_;
+}
+
+const MemoryPrimitives::Node* MemoryPrimitives::find(const std::string& name) const {
+  const auto found = now_.find(name);
+  return found == now_.end() ? nullptr : &found->second;
+}
+
+bool MemoryPrimitives::step(std::string* reason) {
+  if (!stopped_ && operations_left_ == 0) stopped_ = true;
+  if (stopped_) {
+    *reason = kStopped;
+    return false;
+  }
+  if (operations_left_ > 0) --operations_left_;
+  return true;
+}
+
+OpenedFile MemoryPrimitives::openForReading(const std::string& name) {
+  OpenedFile opened;
+  const Node* node = find(name);
+  if (node == nullptr) return opened;
+  if (node->kind == Kind::kFile || node->kind == Kind::kForeignFile) {
+    opened.status = OpenStatus::kOpen;
+    opened.file = std::make_unique<StringInputFile>(node->content);
+    return opened;
+  }
+  opened.status = OpenStatus::kUnreadable;
+  opened.reason = node->kind == Kind::kFolder ? errorText(EISDIR) : "not a regular file";
+  return opened;
+}
+
+std::optional<FileStamp> MemoryPrimitives::stampOf(const std::string& name) {
+  const Node* node = find(name);
+  if (node == nullptr || node->kind != Kind::kFile) return std::nullopt;
+  return FileStamp{node->generation, node->content.size(), 0, 0};
+}
+
+bool MemoryPrimitives::readSmallFile(const std::string& path, std::size_t most,
+                                     std::string* content, bool* longer, std::string* reason) {
+  const Node* node = find(path);
+  if (node == nullptr || (node->kind != Kind::kFile && node->kind != Kind::kForeignFile)) {
+    *reason = node == nullptr ? errorText(ENOENT) : "not a regular file";
+    return false;
+  }
+  *content = node->content.substr(0, most);
+  *longer = node->content.size() > most;
+  return true;
+}
+
+bool MemoryPrimitives::inspect(const std::string& path, disk::PathInfo* info, std::string*,
+                               disk::Writability) {
+  *info = disk::PathInfo{};
+  const Node* node = find(path);
+  if (node == nullptr) return true;
+  switch (node->kind) {
+    case Kind::kFile:
+    case Kind::kForeignFile:
+      info->kind = disk::Kind::kRegular;
+      info->writable = true;
+      info->mode = node->mode;
+      return true;
+    case Kind::kFolder:
+      info->kind = disk::Kind::kDirectory;
+      return true;
+    case Kind::kFifo:
+    case Kind::kLink:
+      info->kind = disk::Kind::kOther;
+      return true;
+  }
+  return true;
+}
+
+disk::Found MemoryPrimitives::lookAt(const std::string& path) {
+  const Node* node = find(path);
+  if (node == nullptr) return disk::Found::kMissing;
+  switch (node->kind) {
+    case Kind::kFile:
+      return disk::Found::kOwnFile;
+    case Kind::kForeignFile:
+      return disk::Found::kForeignFile;
+    case Kind::kFolder:
+      return disk::Found::kDirectory;
+    case Kind::kLink:
+      return disk::Found::kLink;
+    case Kind::kFifo:
+      return disk::Found::kOther;
+  }
+  return disk::Found::kOther;
+}
+
+std::string MemoryPrimitives::canonicalPath(const std::string& path) {
+  return std::filesystem::path(path).lexically_normal().generic_string();
+}
+
+bool MemoryPrimitives::folderTakesNewFiles(const std::string& folder, std::string* reason) {
+  const Node* node = find(folder);
+  if (folder == "." || (node != nullptr && node->kind == Kind::kFolder)) return true;
+  *reason = "no such folder";
+  return false;
+}
+
+bool MemoryPrimitives::createNew(const std::string& path, std::string_view content, unsigned mode,
+                                 std::string* reason) {
+  if (!step(reason)) return false;
+  if (find(path) != nullptr) {
+    *reason = errorText(EEXIST);
+    return false;
+  }
+  if (!folderTakesNewFiles(disk::folderOf(path), reason)) return false;
+  now_[path] = Node{Kind::kFile, std::string(content), mode == 0 ? 0644 : mode, ++generations_};
+  return true;
+}
+
+bool MemoryPrimitives::writeInto(const std::string&, std::string_view, std::string* reason) {
+  *reason = "not a regular file";
+  return false;
+}
+
+bool MemoryPrimitives::writeToDescriptor(int, std::string_view, std::string* reason) {
+  *reason = errorText(EBADF);
+  return false;
+}
+
+bool MemoryPrimitives::renameOver(const std::string& from, const std::string& to,
+                                  std::string* reason) {
+  if (!step(reason)) return false;
+  const auto found = now_.find(from);
+  if (found == now_.end()) {
+    *reason = errorText(ENOENT);
+    return false;
+  }
+  now_[to] = found->second;
+  now_.erase(from);
+  return true;
+}
+
+void MemoryPrimitives::removeFile(const std::string& path) {
+  std::string ignored;
+  if (step(&ignored)) now_.erase(path);
+}
+
+bool MemoryPrimitives::makeFolder(const std::string& path, std::string* reason) {
+  if (!step(reason)) return false;
+  if (find(path) != nullptr) {
+    *reason = errorText(EEXIST);
+    return false;
+  }
+  now_[path] = Node{Kind::kFolder, "", 0755, ++generations_};
+  return true;
+}
+
+void MemoryPrimitives::removeEmptyFolder(const std::string& path) {
+  std::string ignored;
+  if (!step(&ignored)) return;
+  for (const auto& [name, node] : now_) {
+    if (name.starts_with(path + "/")) return;
+  }
+  now_.erase(path);
+}
+
+void MemoryPrimitives::syncFolder(const std::string& path) {
+  std::string ignored;
+  if (!step(&ignored)) return;
+  const auto inFolder = [&](const std::string& name) { return disk::folderOf(name) == path; };
+  std::erase_if(flushed_, [&](const auto& entry) { return inFolder(entry.first); });
+  for (const auto& [name, node] : now_) {
+    if (inFolder(name)) flushed_[name] = node;
+  }
+}
+
+disk::LockResult MemoryPrimitives::lockFolder(const std::string& lock_path, const disk::LockWait&,
+                                              std::unique_ptr<HeldLock>* held,
+                                              std::string* reason) {
+  if (!step(reason)) return disk::LockResult::kFailed;
+  if (locks_.contains(lock_path)) {
+    *reason = "another save in this folder did not end";
+    return disk::LockResult::kBusy;
+  }
+  const Node* node = find(lock_path);
+  if (node != nullptr && node->kind != Kind::kFile) {
+    *reason = "the save lock " + lock_path + " is not a regular file";
+    return disk::LockResult::kFailed;
+  }
+  now_[lock_path] = Node{Kind::kFile, "1\n", 0600, ++generations_};
+  locks_.insert(lock_path);
+  *held = std::make_unique<Lock>(*this, lock_path);
+  return disk::LockResult::kHeld;
+}
+
+std::string MemoryPrimitives::temporaryNameFor(const std::string& path, unsigned attempt) {
+  const std::string folder = disk::folderOf(path);
+  const std::string name = "." + disk::baseNameOf(path) + ".census-1-" + std::to_string(attempt) + ".tmp";
+  return folder == "." ? name : folder + "/" + name;
+}
+
+}  // namespace census

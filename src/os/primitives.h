@@ -1,0 +1,80 @@
+// The few operations a FileSystem is made of: reading, looking at what
+// stands at a name, and the steps of a save. One set works on the disk; one
+// in memory (memory_primitives.h) lets a test cut the machine off after any
+// operation, as a kill or a power cut would, so that every state a save can
+// leave behind is tried. The saves themselves, their journal and the
+// recovery from it are written once, over these (makeSavingFileSystem).
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "os/disk.h"
+#include "os/file_system.h"
+
+namespace census {
+
+// A folder's lock, held until it is destroyed.
+class HeldLock {
+ public:
+  virtual ~HeldLock() = default;
+};
+
+class FilePrimitives {
+ public:
+  virtual ~FilePrimitives() = default;
+
+  // Reading, as FileSystem::openForReading and stampOf say.
+  virtual OpenedFile openForReading(const std::string& name) = 0;
+  virtual std::optional<FileStamp> stampOf(const std::string& name) = 0;
+  // At most `most` bytes of a regular file, never through a link at its
+  // last name nor waiting on a FIFO; *longer tells whether there was more.
+  virtual bool readSmallFile(const std::string& path, std::size_t most, std::string* content,
+                             bool* longer, std::string* reason) = 0;
+
+  // Looking, without changing anything; as in disk.h.
+  virtual bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
+                       disk::Writability writability) = 0;
+  virtual disk::Found lookAt(const std::string& path) = 0;
+  virtual std::string resolveLinks(const std::string& path) = 0;
+  virtual std::string canonicalPath(const std::string& path) = 0;
+  virtual int descriptorNamed(const std::string& path) = 0;
+  virtual bool folderTakesNewFiles(const std::string& folder, std::string* reason) = 0;
+  virtual std::string absolutePath(const std::string& path) = 0;
+
+  // The steps of a save.
+  // Makes a file under a name nothing stands at, with content and (where
+  // mode is not 0) these permission bits, flushed to disk and closed.
+  virtual bool createNew(const std::string& path, std::string_view content, unsigned mode,
+                         std::string* reason) = 0;
+  virtual bool writeInto(const std::string& path, std::string_view content,
+                         std::string* reason) = 0;
+  virtual bool writeToDescriptor(int descriptor, std::string_view content,
+                                 std::string* reason) = 0;
+  virtual bool renameOver(const std::string& from, const std::string& to,
+                          std::string* reason) = 0;
+  virtual void removeFile(const std::string& path) = 0;
+  virtual bool makeFolder(const std::string& path, std::string* reason) = 0;
+  virtual void removeEmptyFolder(const std::string& path) = 0;
+  // Makes the folder's entries (new names, renames, removals) survive a
+  // power cut.
+  virtual void syncFolder(const std::string& path) = 0;
+  virtual disk::LockResult lockFolder(const std::string& lock_path, const disk::LockWait& wait,
+                                      std::unique_ptr<HeldLock>* held, std::string* reason) = 0;
+
+  // Names and bytes as this platform has them.
+  virtual std::string temporaryNameFor(const std::string& path, unsigned attempt) = 0;
+  virtual std::string withPlatformLineEnds(std::string_view text) = 0;
+};
+
+std::unique_ptr<FilePrimitives> makeDiskPrimitives();
+
+// The FileSystem over these primitives: reads through them, and saves as
+// transactions with a journal, recovered from at the next start. The
+// primitives must outlive it.
+std::unique_ptr<FileSystem> makeSavingFileSystem(FilePrimitives& primitives,
+                                                 DiskOptions options = {});
+
+}  // namespace census
