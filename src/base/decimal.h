@@ -4,7 +4,9 @@
 #pragma once
 
 #include <charconv>
+#include <concepts>
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 namespace census {
@@ -24,5 +26,12 @@ class Decimal {
   char digits_[kMaxDecimalLength];
   std::size_t length_;
 };
+
+// Any whole number the same way, as a string: "-12".
+template <std::integral Integer>
+std::string number(Integer value) {
+  char digits[kMaxDecimalLength + 1];
+  return std::string(digits, std::to_chars(digits, digits + sizeof digits, value).ptr);
+}
 
 }  // namespace census

@@ -1,5 +1,6 @@
 #include "base/text.h"
 
+#include <algorithm>
 #include <array>
 #include <cstdint>
 #include <cstring>
@@ -187,6 +188,26 @@ std::string utf8Cut(std::string_view bytes, std::size_t most) {
     appendUtf8(c, out);
   }
   return out;
+}
+
+void appendMarkupEscaped(std::string& out, std::string_view text) {
+  static constexpr std::array<std::pair<char, std::string_view>, 5> kEntities = {
+      {{'&', "&amp;"}, {'<', "&lt;"}, {'>', "&gt;"}, {'"', "&quot;"}, {'\'', "&#39;"}}};
+  for (const char c : text) {
+    const auto entity = std::find_if(kEntities.begin(), kEntities.end(),
+                                     [c](const auto& pair) { return pair.first == c; });
+    if (entity == kEntities.end()) {
+      out.push_back(c);
+    } else {
+      out += entity->second;
+    }
+  }
+}
+
+std::string escapeMarkup(std::string_view text) {
+  std::string escaped;
+  appendMarkupEscaped(escaped, text);
+  return escaped;
 }
 
 }  // namespace census

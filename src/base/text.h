@@ -51,4 +51,9 @@ std::string visibleText(std::string_view bytes);
 // there was more: a bounded piece of text for a page.
 std::string utf8Cut(std::string_view bytes, std::size_t most);
 
+// Text made safe for HTML and SVG, appended to out: & < > " and ' as
+// entities, every other byte as it is.
+void appendMarkupEscaped(std::string& out, std::string_view text);
+std::string escapeMarkup(std::string_view text);
+
 }  // namespace census

@@ -4,6 +4,7 @@
 #include <span>
 #include <vector>
 
+#include "base/decimal.h"
 #include "base/line_fields.h"
 #include "base/output_buffer.h"
 #include "base/text.h"
@@ -34,8 +35,6 @@ std::string quoted(std::string_view text) { return quotedForScreen(text); }
 
 // A text of the program's own, whole.
 std::string quotedOwn(std::string_view text) { return "'" + std::string(text) + "'"; }
-
-std::string number(std::int64_t value) { return std::to_string(value); }
 
 // Joins items as "a", "a and b", "a, b and c".
 std::string joined(const std::vector<std::string>& items) {

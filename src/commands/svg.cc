@@ -4,6 +4,8 @@
 #include <array>
 #include <cstdio>
 
+#include "base/text.h"
+
 namespace census {
 namespace {
 
@@ -28,7 +30,7 @@ std::int64_t roundUp(std::int64_t value) {
   }
 }
 
-std::string number(double value) {
+std::string coordinate(double value) {
   char text[32];
   std::snprintf(text, sizeof text, "%.1f", value);
   return text;
@@ -44,32 +46,6 @@ std::string scaleText(std::int64_t value) {
 }
 
 }  // namespace
-
-std::string escapeMarkup(std::string_view text) {
-  std::string escaped;
-  for (const char c : text) {
-    switch (c) {
-      case '&':
-        escaped += "&amp;";
-        break;
-      case '<':
-        escaped += "&lt;";
-        break;
-      case '>':
-        escaped += "&gt;";
-        break;
-      case '"':
-        escaped += "&quot;";
-        break;
-      case '\'':
-        escaped += "&#39;";
-        break;
-      default:
-        escaped.push_back(c);
-    }
-  }
-  return escaped;
-}
 
 std::string withThousands(std::int64_t number) {
   const bool negative = number < 0;
@@ -113,7 +89,7 @@ std::string drawBarChart(const BarChart& chart) {
   const int axis_y = kTop + plot_height;
   for (int tick = 0; tick <= kTicks; ++tick) {
     const std::int64_t value = scale_end * tick / kTicks;
-    const std::string x = number(x_of(value));
+    const std::string x = coordinate(x_of(value));
     svg += "<line class=\"grid-line\" x1=\"" + x + "\" y1=\"" + std::to_string(kTop - 4) +
            "\" x2=\"" + x + "\" y2=\"" + std::to_string(axis_y) + "\"/>";
     svg += "<text class=\"tick\" x=\"" + x + "\" y=\"" + std::to_string(axis_y + 16) +
@@ -130,18 +106,18 @@ std::string drawBarChart(const BarChart& chart) {
       const std::string fill =
           segment.css_class == "hatched" ? " fill=\"url(#" + id + "-hatch)\"" : "";
       svg += "<rect class=\"" + std::string(segment.css_class) + "\"" + fill + " x=\"" +
-             number(x_of(start)) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
-             number(x_of(start + value) - x_of(start)) + "\" height=\"" +
+             coordinate(x_of(start)) + "\" y=\"" + std::to_string(y) + "\" width=\"" +
+             coordinate(x_of(start + value) - x_of(start)) + "\" height=\"" +
              std::to_string(kBarHeight) + "\"/>";
       start += value;
     }
     if (bar.marker) {
-      const std::string x = number(x_of(*bar.marker));
+      const std::string x = coordinate(x_of(*bar.marker));
       svg += "<line class=\"marker\" x1=\"" + x + "\" y1=\"" + std::to_string(y - 3) + "\" x2=\"" +
              x + "\" y2=\"" + std::to_string(y + kBarHeight + 3) + "\"/>";
     }
-    svg += "<text class=\"bar-value\" x=\"" + number(x_of(start) + 6) + "\" y=\"" + text_y + "\">" +
-           escapeMarkup(bar.value_text) + "</text>\n";
+    svg += "<text class=\"bar-value\" x=\"" + coordinate(x_of(start) + 6) + "\" y=\"" + text_y +
+           "\">" + escapeMarkup(bar.value_text) + "</text>\n";
     y += kBarHeight + kBarGap;
   }
   svg += "<line class=\"axis\" x1=\"" + std::to_string(kLabelWidth) + "\" y1=\"" +

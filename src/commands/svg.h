@@ -13,9 +13,6 @@
 
 namespace census {
 
-// Text made safe for HTML and SVG: & < > " and ' escaped.
-std::string escapeMarkup(std::string_view text);
-
 // A whole number with a comma between thousands: 3206531 -> "3,206,531".
 std::string withThousands(std::int64_t number);
 

@@ -66,8 +66,8 @@ class DiskPrimitives final : public FilePrimitives {
     return stamp;
   }
 
-  bool readSmallFile(const std::string& path, std::size_t most, std::string* content,
-                     bool* longer, std::string* reason) override {
+  bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
+                     std::string* reason) override {
     return disk::readSmallFile(path, most, content, longer, reason);
   }
 
@@ -77,9 +77,7 @@ class DiskPrimitives final : public FilePrimitives {
   }
   disk::Found lookAt(const std::string& path) override { return disk::lookAt(path); }
   std::string resolveLinks(const std::string& path) override { return disk::resolveLinks(path); }
-  std::string canonicalPath(const std::string& path) override {
-    return disk::canonicalPath(path);
-  }
+  std::string canonicalPath(const std::string& path) override { return disk::canonicalPath(path); }
   int descriptorNamed(const std::string& path) override { return disk::descriptorNamed(path); }
   bool folderTakesNewFiles(const std::string& folder, std::string* reason) override {
     return disk::folderTakesNewFiles(folder, reason);
@@ -91,12 +89,10 @@ class DiskPrimitives final : public FilePrimitives {
     disk::NewFile file;
     return file.create(path, reason) && file.finish(content, mode, reason);
   }
-  bool writeInto(const std::string& path, std::string_view content,
-                 std::string* reason) override {
+  bool writeInto(const std::string& path, std::string_view content, std::string* reason) override {
     return disk::writeInto(path, content, reason);
   }
-  bool writeToDescriptor(int descriptor, std::string_view content,
-                         std::string* reason) override {
+  bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) override {
     return disk::writeToDescriptor(descriptor, content, reason);
   }
   bool renameOver(const std::string& from, const std::string& to, std::string* reason) override {
@@ -126,8 +122,6 @@ class DiskPrimitives final : public FilePrimitives {
 
 }  // namespace
 
-std::unique_ptr<FilePrimitives> makeDiskPrimitives() {
-  return std::make_unique<DiskPrimitives>();
-}
+std::unique_ptr<FilePrimitives> makeDiskPrimitives() { return std::make_unique<DiskPrimitives>(); }
 
 }  // namespace census

@@ -258,7 +258,8 @@ disk::LockResult MemoryPrimitives::lockFolder(const std::string& lock_path, cons
 
 std::string MemoryPrimitives::temporaryNameFor(const std::string& path, unsigned attempt) {
   const std::string folder = disk::folderOf(path);
-  const std::string name = "." + disk::baseNameOf(path) + ".census-1-" + std::to_string(attempt) + ".tmp";
+  const std::string name =
+      "." + disk::baseNameOf(path) + ".census-1-" + std::to_string(attempt) + ".tmp";
   return folder == "." ? name : folder + "/" + name;
 }
 

@@ -38,8 +38,8 @@ class MemoryPrimitives final : public FilePrimitives {
 
   OpenedFile openForReading(const std::string& name) override;
   std::optional<FileStamp> stampOf(const std::string& name) override;
-  bool readSmallFile(const std::string& path, std::size_t most, std::string* content,
-                     bool* longer, std::string* reason) override;
+  bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
+                     std::string* reason) override;
   bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
                disk::Writability writability) override;
   disk::Found lookAt(const std::string& path) override;
@@ -50,10 +50,8 @@ class MemoryPrimitives final : public FilePrimitives {
   std::string absolutePath(const std::string& path) override { return "/memory/" + path; }
   bool createNew(const std::string& path, std::string_view content, unsigned mode,
                  std::string* reason) override;
-  bool writeInto(const std::string& path, std::string_view content,
-                 std::string* reason) override;
-  bool writeToDescriptor(int descriptor, std::string_view content,
-                         std::string* reason) override;
+  bool writeInto(const std::string& path, std::string_view content, std::string* reason) override;
+  bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) override;
   bool renameOver(const std::string& from, const std::string& to, std::string* reason) override;
   void removeFile(const std::string& path) override;
   bool makeFolder(const std::string& path, std::string* reason) override;

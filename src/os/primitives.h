@@ -51,10 +51,8 @@ class FilePrimitives {
                          std::string* reason) = 0;
   virtual bool writeInto(const std::string& path, std::string_view content,
                          std::string* reason) = 0;
-  virtual bool writeToDescriptor(int descriptor, std::string_view content,
-                                 std::string* reason) = 0;
-  virtual bool renameOver(const std::string& from, const std::string& to,
-                          std::string* reason) = 0;
+  virtual bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) = 0;
+  virtual bool renameOver(const std::string& from, const std::string& to, std::string* reason) = 0;
   virtual void removeFile(const std::string& path) = 0;
   virtual bool makeFolder(const std::string& path, std::string* reason) = 0;
   virtual void removeEmptyFolder(const std::string& path) = 0;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <string>
 
+#include "base/decimal.h"
 #include "base/line_fields.h"
 #include "base/text.h"
 #include "os/memory_file_system.h"
@@ -17,8 +18,6 @@ namespace census {
 namespace {
 
 constexpr std::size_t kGridRowsPerPage = 100;
-
-std::string number(std::int64_t value) { return std::to_string(value); }
 
 using FormFields = std::vector<std::pair<std::string, std::string>>;
 
@@ -232,12 +231,6 @@ std::array<RowFields, kMostStatesInAList> rowsFromDisk(const StateList& list,
     }
   }
   return rows;
-}
-
-HttpAnswer notFound() {
-  return pageAnswer(404, "No such page",
-                    "<p>There is no such page. <a href=\"/\">The files</a> "
-                    "lead to every page.</p>\n");
 }
 
 std::string facilityFieldId(std::size_t i) {

@@ -78,27 +78,7 @@ void appendHtml(std::string& out, std::string_view text) {
     out += text;
     return;
   }
-  for (const char c : utf8FromBytes(text)) {
-    switch (c) {
-      case '&':
-        out += "&amp;";
-        break;
-      case '<':
-        out += "&lt;";
-        break;
-      case '>':
-        out += "&gt;";
-        break;
-      case '"':
-        out += "&quot;";
-        break;
-      case '\'':
-        out += "&#39;";
-        break;
-      default:
-        out.push_back(c);
-    }
-  }
+  appendMarkupEscaped(out, utf8FromBytes(text));
 }
 
 std::string html(std::string_view text) {
@@ -108,6 +88,12 @@ std::string html(std::string_view text) {
 }
 
 std::string fileHtml(std::string_view text) { return html(visibleText(text)); }
+
+HttpAnswer notFound() {
+  return pageAnswer(404, "No such page",
+                    "<p>There is no such page. <a href=\"/\">The files</a> lead to every "
+                    "page.</p>\n");
+}
 
 HttpAnswer busyAnswer(std::string_view title) {
   HttpAnswer answer = pageAnswer(

@@ -24,6 +24,9 @@ std::string fileHtml(std::string_view text);
 // the HTML of its main part.
 HttpAnswer pageAnswer(int status, std::string_view title, const std::string& main_html);
 
+// The one page for an address the site has no page at: 404.
+HttpAnswer notFound();
+
 // The answer to a save that found another save in the folder under way:
 // 503, with Retry-After, and nothing saved. The server never waits for it.
 HttpAnswer busyAnswer(std::string_view title);

@@ -4,6 +4,7 @@
 #include <map>
 #include <sstream>
 
+#include "base/decimal.h"
 #include "commands/export.h"
 #include "commands/history.h"
 #include "commands/import.h"
@@ -15,8 +16,6 @@
 
 namespace census {
 namespace {
-
-std::string number(std::size_t value) { return std::to_string(value); }
 
 // Where each data file is shown.
 struct FilePage {

@@ -71,9 +71,7 @@ HttpAnswer route(Site::Pages& pages, const HttpRequest& request) {
     answer.headers.emplace_back("Allow", allowed);
     return answer;
   }
-  return pageAnswer(404, "No such page",
-                    "<p>There is no such page. <a href=\"/\">The files</a> lead to every "
-                    "page.</p>\n");
+  return notFound();
 }
 
 }  // namespace

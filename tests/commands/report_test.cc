@@ -3,6 +3,7 @@
 #include <regex>
 #include <sstream>
 
+#include "base/text.h"
 #include "commands/svg.h"
 #include "test_support.h"
 
