@@ -94,6 +94,62 @@ HttpAnswer headerTooLarge() {
   return carrierAnswer(431, "Header too large", "A request's header is at most 16 KiB.");
 }
 
+// What the server does with a request at each stage of reading it: the one
+// chain of decisions for a connection and for exchangeOnce alike.
+struct Decision {
+  enum class Next { kAnswer, kReadBody, kSilent } next = Next::kAnswer;
+  HttpAnswer answer;  // where next is kAnswer
+};
+
+Decision answerWith(HttpAnswer answer) { return {Decision::Next::kAnswer, std::move(answer)}; }
+
+// A refusal of the request's framing, which ends its connection.
+Decision refusal(HttpAnswer refused) {
+  addSecurityHeaders(refused, false);
+  refused.close = true;
+  return answerWith(std::move(refused));
+}
+
+// Whether an error is a fault of the request's text, not of the connection.
+bool isRequestFault(const beast::error_code& error) {
+  return error.category() == beast::error_code(http::error::bad_method).category();
+}
+
+// Once the header is read, or failed: *method and *path are the request's.
+Decision afterHeader(const beast::error_code& error, Parser& parser, std::string* method,
+                     std::string* path) {
+  if (error == http::error::header_limit) return answerWith(headerTooLarge());
+  // A connection closed between requests has nobody to answer.
+  if (error == http::error::end_of_stream) return {Decision::Next::kSilent, {}};
+  if (error)
+    return isRequestFault(error) ? answerWith(badRequest()) : Decision{Decision::Next::kSilent, {}};
+  const http::request_header<>& header = parser.get().base();
+  *method = std::string(header.method_string());
+  const std::string_view target = header.target();
+  *path = std::string(target.substr(0, target.find('?')));
+  if (auto refused = framingRefusal(*method, *path, framingOf(parser))) {
+    return refusal(std::move(*refused));
+  }
+  parser.body_limit(mostBodyBytes(*path));
+  return {Decision::Next::kReadBody, {}};
+}
+
+// Once the body is read, or failed: the site's answer, or the carrier's.
+Decision afterBody(const beast::error_code& error, Parser& parser, Site& site,
+                   const std::string& method, const std::string& path) {
+  if (error == http::error::body_limit) {
+    return refusal(*framingRefusal(method, path, {true, mostBodyBytes(path) + 1}));
+  }
+  if (error)
+    return isRequestFault(error) ? answerWith(badRequest()) : Decision{Decision::Next::kSilent, {}};
+  try {
+    return answerWith(site.answer(requestOf(parser)));
+  } catch (const std::exception&) {
+    // Out of memory, say: this request fails, the server goes on.
+    return answerWith(carrierAnswer(500, "Server error", "This request could not be answered."));
+  }
+}
+
 // "2026-12-10T09:30:00Z GET /lists/1 200 5234 0.4ms"
 std::string logLine(std::string_view method, std::string_view path, int status, std::size_t bytes,
                     Clock::time_point started) {
@@ -256,24 +312,10 @@ void Session::readHeader() {
 void Session::onHeader(beast::error_code error) {
   busy_ = true;
   started_ = Clock::now();
-  if (error == http::error::header_limit) return answer(headerTooLarge(), false, false);
-  if (error == http::error::end_of_stream) return;
-  // Beast's own category holds the faults of a request's text; any other
-  // error is a connection closed, timed out or stopped, with no one to answer.
-  if (error && error.category() == beast::error_code(http::error::bad_method).category()) {
-    return answer(badRequest(), false, false);
-  }
-  if (error) return;
-  const http::request_header<>& header = parser_->get().base();
-  method_ = std::string(header.method_string());
-  const std::string_view target = header.target();
-  path_ = std::string(target.substr(0, target.find('?')));
-  if (auto refused = framingRefusal(method_, path_, framingOf(*parser_))) {
-    addSecurityHeaders(*refused, false);
-    refused->close = true;
-    return answer(std::move(*refused), false, false);
-  }
-  parser_->body_limit(mostBodyBytes(path_));
+  Decision decision = afterHeader(error, *parser_, &method_, &path_);
+  if (decision.next == Decision::Next::kSilent) return;
+  if (decision.next == Decision::Next::kAnswer)
+    return answer(std::move(decision.answer), false, false);
   stream_.expires_after(kRequestTime);
   http::async_read(
       stream_, buffer_, *parser_,
@@ -281,23 +323,11 @@ void Session::onHeader(beast::error_code error) {
 }
 
 void Session::onBody(beast::error_code error) {
-  if (error == http::error::body_limit) {
-    HttpAnswer refused = *framingRefusal(method_, path_, {true, mostBodyBytes(path_) + 1});
-    addSecurityHeaders(refused, false);
-    return answer(std::move(refused), false, false);
-  }
-  if (error) return;
-  const bool keep_alive = parser_->get().keep_alive();
-  const HttpRequest request = requestOf(*parser_);
-  HttpAnswer site_answer;
-  try {
-    site_answer = server_.site().answer(request);
-  } catch (const std::exception&) {
-    // Out of memory, say: this request fails, the server goes on.
-    site_answer = carrierAnswer(500, "Server error", "This request could not be answered.");
-  }
-  const bool keep = keep_alive && !site_answer.close && !server_.stopping();
-  answer(std::move(site_answer), keep, method_ == "HEAD");
+  const bool keep_alive = !error && parser_->get().keep_alive();
+  Decision decision = afterBody(error, *parser_, server_.site(), method_, path_);
+  if (decision.next == Decision::Next::kSilent) return;
+  const bool keep = keep_alive && !decision.answer.close && !server_.stopping();
+  answer(std::move(decision.answer), keep, method_ == "HEAD");
 }
 
 void Session::answer(HttpAnswer answer, bool keep_alive, bool head) {
@@ -356,41 +386,23 @@ std::string exchangeOnce(Site& site, std::string_view request_bytes) {
   prepareParser(parser);
   beast::error_code error;
   std::size_t used = parser.put(net::buffer(request_bytes.data(), request_bytes.size()), error);
-  HttpAnswer answer;
-  bool head = false;
-  if (error == http::error::header_limit) {
-    answer = headerTooLarge();
-  } else if (error || !parser.is_header_done()) {
-    answer = badRequest();
-  } else {
-    const http::request_header<>& header = parser.get().base();
-    const std::string method(header.method_string());
-    const std::string_view target = header.target();
-    const std::string path(target.substr(0, target.find('?')));
-    head = method == "HEAD";
-    if (auto refused = framingRefusal(method, path, framingOf(parser))) {
-      answer = std::move(*refused);
-      addSecurityHeaders(answer, false);
-      answer.close = true;
-    } else {
-      parser.body_limit(mostBodyBytes(path));
-      while (!error && !parser.is_done() && used < request_bytes.size()) {
-        used += parser.put(net::buffer(request_bytes.data() + used, request_bytes.size() - used),
-                           error);
-      }
-      if (error == http::error::body_limit) {
-        answer = *framingRefusal(method, path, {true, mostBodyBytes(path) + 1});
-        addSecurityHeaders(answer, false);
-        answer.close = true;
-      } else if (error || !parser.is_done()) {
-        answer = badRequest();
-      } else {
-        answer = site.answer(requestOf(parser));
-      }
+  // Bytes that end before the header or the body does are a request cut short.
+  if (!error && !parser.is_header_done()) error = http::error::need_more;
+  std::string method;
+  std::string path;
+  Decision decision = afterHeader(error, parser, &method, &path);
+  if (decision.next == Decision::Next::kReadBody) {
+    while (!error && !parser.is_done() && used < request_bytes.size()) {
+      used +=
+          parser.put(net::buffer(request_bytes.data() + used, request_bytes.size() - used), error);
     }
+    if (!error && !parser.is_done()) error = http::error::need_more;
+    decision = afterBody(error, parser, site, method, path);
   }
+  // Here every request gets its answer, even one a connection would drop.
+  if (decision.next != Decision::Next::kAnswer) decision = answerWith(badRequest());
   std::ostringstream bytes;
-  bytes << responseOf(std::move(answer), false, head);
+  bytes << responseOf(std::move(decision.answer), false, method == "HEAD");
   return std::move(bytes).str();
 }
 
