@@ -4,23 +4,10 @@
 #include <cstring>
 #include <filesystem>
 
+#include "os/text_file.h"
+
 namespace census {
 namespace {
-
-class StringInputFile final : public InputFile {
- public:
-  explicit StringInputFile(std::string content) : content_(std::move(content)) {}
-  bool read(char* buffer, std::size_t size, std::size_t* count, std::string*) override {
-    *count = std::min(size, content_.size() - at_);
-    std::memcpy(buffer, content_.data() + at_, *count);
-    at_ += *count;
-    return true;
-  }
-
- private:
-  std::string content_;
-  std::size_t at_ = 0;
-};
 
 const std::string kStopped = "the machine stopped";
 
@@ -89,9 +76,7 @@ OpenedFile MemoryPrimitives::openForReading(const std::string& name) {
   const Node* node = find(name);
   if (node == nullptr) return opened;
   if (node->kind == Kind::kFile || node->kind == Kind::kForeignFile) {
-    opened.status = OpenStatus::kOpen;
-    opened.file = std::make_unique<StringInputFile>(node->content);
-    return opened;
+    return openedContent(node->content);
   }
   opened.status = OpenStatus::kUnreadable;
   opened.reason = node->kind == Kind::kFolder ? errorText(EISDIR) : "not a regular file";

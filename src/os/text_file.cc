@@ -1,5 +1,6 @@
 #include "os/text_file.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace census {
@@ -10,10 +11,34 @@ namespace {
 constexpr std::size_t kFirstBlockSize = 4 * 1024;
 constexpr std::size_t kBlockSize = 64 * 1024;
 
+class ContentFile final : public InputFile {
+ public:
+  explicit ContentFile(std::string content) : content_(std::move(content)) {}
+  bool read(char* buffer, std::size_t size, std::size_t* count, std::string*) override {
+    *count = std::min(size, content_.size() - at_);
+    std::memcpy(buffer, content_.data() + at_, *count);
+    at_ += *count;
+    return true;
+  }
+
+ private:
+  std::string content_;
+  std::size_t at_ = 0;
+};
+
 }  // namespace
 
-TextFileReader::TextFileReader(FileSystem& files, const std::string& name) {
-  OpenedFile opened = files.openForReading(name);
+OpenedFile openedContent(std::string content) {
+  OpenedFile opened;
+  opened.status = OpenStatus::kOpen;
+  opened.file = std::make_unique<ContentFile>(std::move(content));
+  return opened;
+}
+
+TextFileReader::TextFileReader(FileSystem& files, const std::string& name)
+    : TextFileReader(files.openForReading(name)) {}
+
+TextFileReader::TextFileReader(OpenedFile opened) {
   status_ = opened.status;
   reason_ = std::move(opened.reason);
   file_ = std::move(opened.file);

@@ -18,6 +18,8 @@ namespace census {
 class TextFileReader {
  public:
   TextFileReader(FileSystem& files, const std::string& name);
+  // Reads a file already opened (or found missing or unreadable).
+  explicit TextFileReader(OpenedFile opened);
   TextFileReader(const TextFileReader&) = delete;
   TextFileReader& operator=(const TextFileReader&) = delete;
 
@@ -47,5 +49,10 @@ class TextFileReader {
   std::size_t end_ = 0;
   bool at_end_ = false;
 };
+
+// A file whose content is already in memory, opened for reading: for a
+// reader of a file that was read whole once, as a page that shows its
+// version does.
+OpenedFile openedContent(std::string content);
 
 }  // namespace census

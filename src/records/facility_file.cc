@@ -44,7 +44,11 @@ bool writeFacilityFile(FileSystem& files,
 }
 
 FileState readFacilityFile(FileSystem& files, FacilitySink& sink) {
-  TextFileReader file(files, std::string(kFacilityFileName));
+  return readFacilityFile(files.openForReading(std::string(kFacilityFileName)), sink);
+}
+
+FileState readFacilityFile(OpenedFile opened, FacilitySink& sink) {
+  TextFileReader file(std::move(opened));
   std::size_t number = 0;
   for (std::string_view text; file.nextLine(text);) sink.onLine(++number, text);
   return stateAfterReading(file);

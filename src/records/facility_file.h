@@ -55,5 +55,7 @@ class FacilitySink {
 // that fails part way the lines before the failure. Returns the file's
 // state.
 FileState readFacilityFile(FileSystem& files, FacilitySink& sink);
+// The same, from a file already opened.
+FileState readFacilityFile(OpenedFile file, FacilitySink& sink);
 
 }  // namespace census

@@ -47,7 +47,11 @@ std::optional<PopulationRecord> parsePopulationLine(std::string_view line) {
 }
 
 FileState readPopulationFile(FileSystem& files, const StateList& list, PopulationSink& sink) {
-  TextFileReader file(files, std::string(list.file_name));
+  return readPopulationFile(files.openForReading(std::string(list.file_name)), sink);
+}
+
+FileState readPopulationFile(OpenedFile opened, PopulationSink& sink) {
+  TextFileReader file(std::move(opened));
   std::size_t number = 0;
   for (std::string_view text; file.nextLine(text);) {
     const PopulationLine line = readPopulationLine(text);

@@ -78,5 +78,7 @@ class PopulationSink {
 // be opened hands on nothing; one that fails part way hands on the lines
 // before the failure. Returns the file's state.
 FileState readPopulationFile(FileSystem& files, const StateList& list, PopulationSink& sink);
+// The same, from a file already opened.
+FileState readPopulationFile(OpenedFile file, PopulationSink& sink);
 
 }  // namespace census

@@ -8,7 +8,7 @@
 #include "base/decimal.h"
 #include "base/line_fields.h"
 #include "base/text.h"
-#include "os/memory_file_system.h"
+#include "os/text_file.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
 #include "web/page.h"
@@ -272,7 +272,12 @@ class FacilityFormReading final : public FacilitySink {
 struct FileSnapshot {
   std::optional<FileState> failed;  // where it cannot be read
   std::string version;
-  MemoryFileSystem copy;
+  std::optional<std::string> content;  // nothing where there is no file
+
+  // The content for its reader, as the file was found.
+  OpenedFile reopen() {
+    return content ? openedContent(std::move(*content)) : OpenedFile{};
+  }
 };
 
 FileSnapshot takeSnapshot(FileSystem& files, const std::string& name) {
@@ -287,7 +292,7 @@ FileSnapshot takeSnapshot(FileSystem& files, const std::string& name) {
     std::string reason;
     if (readInputFile(*opened.file, &content, &reason)) {
       snapshot.version = contentVersion(content);
-      snapshot.copy.set(name, std::move(content));
+      snapshot.content = std::move(content);
     } else {
       snapshot.failed = FileState{FileStatus::kUnreadable, reason, !content.empty()};
     }
@@ -311,7 +316,7 @@ ListOnDisk listFromSnapshot(FileSnapshot& snapshot, const StateList& list) {
     disk.state = *snapshot.failed;
   } else {
     ListFormReading reading(list, disk, check);
-    disk.state = readPopulationFile(snapshot.copy, list, reading);
+    disk.state = readPopulationFile(snapshot.reopen(), reading);
   }
   check.finish(disk.state);
   return disk;
@@ -325,7 +330,7 @@ FacilityOnDisk readFacilityOnDisk(FileSystem& files) {
     disk.state = *snapshot.failed;
   } else {
     FacilityFormReading reading(disk);
-    disk.state = readFacilityFile(snapshot.copy, reading);
+    disk.state = readFacilityFile(snapshot.reopen(), reading);
   }
   return disk;
 }
