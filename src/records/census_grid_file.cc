@@ -17,10 +17,13 @@ FileState readCensusGridFile(FileSystem& files, CensusGridSink& sink) {
   std::size_t number = 0;
   CensusGridRow row;
   for (std::string_view text; file.nextLine(text);) {
+    ++number;
+    if (!sink.wantsMoreRows()) continue;
     LineFields fields(text);
     const IntegerReading reading = fields.readIntegers(row);
-    sink.onRow(++number, text, row, reading);
+    sink.onRow(number, text, row, reading);
   }
+  sink.onLineCount(number);
   return stateAfterReading(file);
 }
 

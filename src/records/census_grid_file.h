@@ -45,6 +45,10 @@ class CensusGridSink {
   // else). readCensusGridLine tells more of a line that is not plain.
   virtual void onRow(std::size_t /*number*/, std::string_view /*text*/,
                      const CensusGridRow& /*row*/, const IntegerReading& /*reading*/) {}
+  // Whether it wants more rows: once it does not, the lines after are only
+  // counted, not read, and onLineCount says how many there were in all.
+  virtual bool wantsMoreRows() const { return true; }
+  virtual void onLineCount(std::size_t /*lines*/) {}
 };
 
 // Reads the grid file once, front to back, holding one line at a time, and

@@ -275,9 +275,7 @@ struct FileSnapshot {
   std::optional<std::string> content;  // nothing where there is no file
 
   // The content for its reader, as the file was found.
-  OpenedFile reopen() {
-    return content ? openedContent(std::move(*content)) : OpenedFile{};
-  }
+  OpenedFile reopen() { return content ? openedContent(std::move(*content)) : OpenedFile{}; }
 };
 
 FileSnapshot takeSnapshot(FileSystem& files, const std::string& name) {
@@ -522,19 +520,23 @@ class GridPageReading final : public CensusGridSink {
   GridPageReading(std::size_t first, std::string& rows) : first_(first), rows_(rows) {}
   void onRow(std::size_t number, std::string_view, const CensusGridRow& row,
              const IntegerReading&) override {
-    count_ = number;
-    if (number < first_ || number >= first_ + kGridRowsPerPage) return;
+    last_ = number;
+    if (number < first_) return;
     rows_ += "<tr id=\"row-" + std::to_string(number) + "\"><th scope=\"row\">" +
              std::to_string(number) + "</th>";
     for (const std::int32_t value : row)
       rows_ += "<td class=\"n\">" + std::to_string(value) + "</td>";
     rows_ += "</tr>\n";
   }
+  // The rows after the page's are only counted.
+  bool wantsMoreRows() const override { return last_ + 1 < first_ + kGridRowsPerPage; }
+  void onLineCount(std::size_t lines) override { count_ = lines; }
   std::size_t count() const { return count_; }
 
  private:
   std::size_t first_;
   std::string& rows_;
+  std::size_t last_ = 0;
   std::size_t count_ = 0;
 };
 

@@ -350,5 +350,23 @@ TEST_F(SiteTest, CheckFindingsLinkToTheirFieldsAndRows) {
   EXPECT_EQ(statusOf(get("/grid?page=3")), 404);
 }
 
+// A grid page shows its hundred rows and counts the rest without reading
+// them.
+TEST_F(SiteTest, AGridPageShowsItsRowsAndCountsAll) {
+  std::string grid;
+  for (int line = 1; line <= 250; ++line) grid += std::to_string(line) + " 2\n";
+  files.set("cens-stat.dat", grid);
+  const std::string first = bodyOf(get("/grid"));
+  EXPECT_NE(first.find("Rows 1 to 100 of 250."), std::string::npos) << first;
+  EXPECT_NE(first.find("<tr id=\"row-100\"><th scope=\"row\">100</th><td class=\"n\">100</td>"),
+            std::string::npos);
+  EXPECT_EQ(first.find("row-101"), std::string::npos);
+  const std::string last = bodyOf(get("/grid?page=3"));
+  EXPECT_NE(last.find("Rows 201 to 250 of 250."), std::string::npos) << last;
+  EXPECT_NE(last.find("<tr id=\"row-250\">"), std::string::npos);
+  EXPECT_EQ(last.find("row-200\""), std::string::npos);
+  EXPECT_EQ(statusOf(get("/grid?page=4")), 404);
+}
+
 }  // namespace
 }  // namespace census
