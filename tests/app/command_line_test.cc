@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <sstream>
 
+#include "base/text.h"
 #include "records/state_lists.h"
 #include "test_support.h"
 
@@ -136,8 +137,9 @@ TEST_F(CommandLine, AnOutputIsNeverOneOfTheFolderFilesOfCensus) {
   for (const std::vector<std::string>& command : commands) {
     SCOPED_TRACE(command[command.size() - 1]);
     EXPECT_EQ(run(command), kExitUsage);
-    EXPECT_NE(errors.str().find("'" + command.back() + "' is one of the files census keeps"),
-              std::string::npos)
+    EXPECT_NE(
+        errors.str().find(quotedForScreen(command.back()) + " is one of the files census keeps"),
+        std::string::npos)
         << errors.str();
     std::filesystem::current_path(here);
   }
