@@ -108,10 +108,16 @@ struct Streams {
   std::istream& in;
   std::ostream& out;
   std::ostream& errors;
-  FileSystem& files;
+  FileSystem& files;  // recording each save of data files as the command's
   Platform& platform;
-  RecordingFileSystem& recording;  // files, as a recorder of saves
+  FileSystem& unrecorded;  // the same files, for a recorder of another way
 };
+
+// The files as this user's saves of one way are recorded in the history
+// where one is kept.
+RecordingFileSystem recorderOf(FileSystem& files, SaveWay way) {
+  return RecordingFileSystem(files, way, operatingSystemUser(), [] { return std::time(nullptr); });
+}
 
 int usageError(std::ostream& errors, const std::string& problem) {
   errors << "census: " << problem << "\nRun 'census --help' for more information.\n";
@@ -170,7 +176,8 @@ constexpr std::array kCommands = {
     Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
             SaveWay::kServe, serveOptions,
             [](const CommandSettings& settings, Streams& s) {
-              return runServe(s.recording, s.platform, settings.port, settings.open_browser,
+              RecordingFileSystem restoring = recorderOf(s.unrecorded, SaveWay::kRestore);
+              return runServe(s.files, restoring, s.platform, settings.port, settings.open_browser,
                               s.errors);
             }},
     Command{"history", "List the saves kept in census-history/, newest first, and what changed",
@@ -270,14 +277,13 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   files.recoverSaves();
   // Every save of data files is recorded where a history is kept, with the
   // way of the command that made it.
-  RecordingFileSystem recording(files, SaveWay::kDialogue, operatingSystemUser(),
-                                [] { return std::time(nullptr); });
-  Streams streams{in, out, errors, recording, platform, recording};
   for (const auto& [sub, command] : commands) {
     if (!sub->parsed()) continue;
-    recording.setWay(command->way);
+    RecordingFileSystem recording = recorderOf(files, command->way);
+    Streams streams{in, out, errors, recording, platform, files};
     return reportWriteError(command->run(settings, streams), out, errors);
   }
+  RecordingFileSystem recording = recorderOf(files, SaveWay::kDialogue);
   return runCensus(in, out, errors, platform, recording);
 }
 

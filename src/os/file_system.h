@@ -187,6 +187,48 @@ class FileSystem {
   virtual int descriptorNamed(const std::string&) { return -1; }
 };
 
+// A FileSystem that passes every call on to another, for one that changes
+// a few of them (as a recorder of saves does) to override just those.
+class ForwardingFileSystem : public FileSystem {
+ public:
+  // files must outlive it.
+  explicit ForwardingFileSystem(FileSystem& files) : files_(files) {}
+
+  OpenedFile openForReading(const std::string& name) override {
+    return files_.openForReading(name);
+  }
+  std::optional<FileStamp> stampOf(const std::string& name) override {
+    return files_.stampOf(name);
+  }
+  bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
+                           SaveFailure* failure) override {
+    return files_.replaceFilesAmended(files, amend, failure);
+  }
+  bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    return files_.checkReplaceable(files, failure);
+  }
+  bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    return files_.replaceFiles(files, failure);
+  }
+  std::string contentAsWritten(const FileReplacement& file) const override {
+    return files_.contentAsWritten(file);
+  }
+  bool folderExists(const std::string& name) override { return files_.folderExists(name); }
+  bool makeFolder(const std::string& name, std::string* reason) override {
+    return files_.makeFolder(name, reason);
+  }
+  void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
+  void recoverSaves() override { files_.recoverSaves(); }
+  void setSavePatience(std::chrono::milliseconds patience) override {
+    files_.setSavePatience(patience);
+  }
+  std::string canonicalName(const std::string& name) override { return files_.canonicalName(name); }
+  int descriptorNamed(const std::string& name) override { return files_.descriptorNamed(name); }
+
+ protected:
+  FileSystem& files_;
+};
+
 struct DiskOptions {
   // Where census says what the files made it do on its own: a journal set
   // aside, a wait for another save.

@@ -178,7 +178,10 @@ bool startHistory(FileSystem& files, std::string* reason) {
 
 RecordingFileSystem::RecordingFileSystem(FileSystem& files, SaveWay way, std::string user,
                                          std::function<std::time_t()> clock)
-    : files_(files), way_(way), user_(userField(std::move(user))), clock_(std::move(clock)) {}
+    : ForwardingFileSystem(files),
+      way_(way),
+      user_(userField(std::move(user))),
+      clock_(std::move(clock)) {}
 
 bool RecordingFileSystem::replaceFiles(std::span<const FileReplacement> files,
                                        SaveFailure* failure) {

@@ -97,41 +97,19 @@ bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> sa
 // asked for, through the one it stands on, and passes everything else on.
 // A save by the dialogue is recorded only where a history is kept; a save
 // of any other way starts one where there is none.
-class RecordingFileSystem final : public FileSystem {
+class RecordingFileSystem final : public ForwardingFileSystem {
  public:
-  // files must outlive it; clock gives the time of each save.
+  // files must outlive it; its saves are recorded as made this way, by
+  // this user; clock gives the time of each save.
   RecordingFileSystem(FileSystem& files, SaveWay way, std::string user,
                       std::function<std::time_t()> clock);
 
-  OpenedFile openForReading(const std::string& name) override {
-    return files_.openForReading(name);
-  }
-  std::optional<FileStamp> stampOf(const std::string& name) override {
-    return files_.stampOf(name);
-  }
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     return dataFilesAreDistinct(files_, files, failure) && files_.checkReplaceable(files, failure);
   }
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override;
   bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
                            SaveFailure* failure) override;
-  std::string contentAsWritten(const FileReplacement& file) const override {
-    return files_.contentAsWritten(file);
-  }
-  bool folderExists(const std::string& name) override { return files_.folderExists(name); }
-  bool makeFolder(const std::string& name, std::string* reason) override {
-    return files_.makeFolder(name, reason);
-  }
-  void removeEmptyFolder(const std::string& name) override { files_.removeEmptyFolder(name); }
-  void recoverSaves() override { files_.recoverSaves(); }
-  std::string canonicalName(const std::string& name) override { return files_.canonicalName(name); }
-  int descriptorNamed(const std::string& name) override { return files_.descriptorNamed(name); }
-  void setSavePatience(std::chrono::milliseconds patience) override {
-    files_.setSavePatience(patience);
-  }
-
-  // The way its saves are recorded.
-  void setWay(SaveWay way) { way_ = way; }
 
   // How its last save failed; nothing is set where it succeeded.
   const SaveFailure& lastSaveFailure() const { return last_failure_; }
@@ -148,7 +126,6 @@ class RecordingFileSystem final : public FileSystem {
     return saved;
   }
 
-  FileSystem& files_;
   SaveFailure last_failure_;
   SaveWay way_;
   std::string user_;

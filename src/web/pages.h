@@ -48,9 +48,9 @@ HttpAnswer saveFacility(FileSystem& files, const HttpRequest& request);
 
 // "/history": the saves the history keeps, newest first, each with a
 // Restore button; POST "/history/restore" puts back the files as they were
-// before the save it names, recorded as a restore where recording is given.
+// before the save it names, recorded as a restore where restoring is given.
 HttpAnswer historyPage(FileSystem& files);
-HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* recording,
+HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* restoring,
                        const HttpRequest& request);
 
 // "Last saved ... (save 3, by serve, ada)" for a data file's page, or "".

@@ -317,15 +317,14 @@ HttpAnswer historyPage(FileSystem& files) {
   return pageAnswer(200, "History", body + "</ol>\n");
 }
 
-HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* recording,
+HttpAnswer restoreSave(FileSystem& files, RecordingFileSystem* restoring,
                        const HttpRequest& request) {
   const std::string number = formField(decodeFormFields(request.body), "number").value_or("");
   std::ostringstream out;
   std::ostringstream errors;
-  if (recording != nullptr) recording->setWay(SaveWay::kRestore);
-  const int status = runRestore(files, number, {}, false, out, errors);
-  if (recording != nullptr) recording->setWay(SaveWay::kServe);
-  if (status != kExitSuccess && recording != nullptr && recording->lastSaveFailure().busy) {
+  const int status =
+      runRestore(restoring != nullptr ? *restoring : files, number, {}, false, out, errors);
+  if (status != kExitSuccess && restoring != nullptr && restoring->lastSaveFailure().busy) {
     return busyAnswer("History");
   }
   if (status != kExitSuccess) {

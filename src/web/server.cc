@@ -406,8 +406,8 @@ std::string exchangeOnce(Site& site, std::string_view request_bytes) {
   return std::move(bytes).str();
 }
 
-int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open_browser,
-             std::ostream& errors) {
+int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platform, int port,
+             bool open_browser, std::ostream& errors) {
   const std::optional<AccessKeys> placeholder = makeAccessKeys(port);
   if (!placeholder) {
     errors << "census: cannot read the system's random source for a token\n";
@@ -417,7 +417,7 @@ int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open
   // The server's one thread never waits for another save: a page that
   // saves answers 503 instead, and every other page goes on answering.
   files.setSavePatience(std::chrono::milliseconds(0));
-  Site site(files, *placeholder, &files);
+  Site site(files, *placeholder, &restoring);
   std::string reason;
   std::unique_ptr<HttpServer> server = HttpServer::listen(site, port, errors, &reason);
   if (!server) {

@@ -45,14 +45,14 @@ class HttpServer {
 // target, without a socket. A request that cannot be parsed gets 400.
 std::string exchangeOnce(Site& site, std::string_view request_bytes);
 
-// The command: serves the working directory's files (every save recorded
-// in the history as one by serve, a restore as one by restore) at
+// The command: serves the working directory's files, files recording each
+// save as one by serve and restoring each as one by restore, at
 // http://127.0.0.1:PORT/ until stopped, after saying on errors where and
 // how to stop; with open_browser the address is opened in the desktop's
 // browser. Returns kExitSuccess once stopped, kExitUsage where the port
 // cannot be had or no token can be made.
-int runServe(RecordingFileSystem& files, Platform& platform, int port, bool open_browser,
-             std::ostream& errors);
+int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platform, int port,
+             bool open_browser, std::ostream& errors);
 
 // The port census serve takes unless told otherwise.
 inline constexpr int kDefaultServePort = 8642;

@@ -51,7 +51,7 @@ constexpr std::array kRoutes = {
           [](Site::Pages& p, const HttpRequest&) { return historyPage(p.files); }},
     Route{
         "POST", "/history/restore",
-        [](Site::Pages& p, const HttpRequest& r) { return restoreSave(p.files, p.recording, r); }},
+        [](Site::Pages& p, const HttpRequest& r) { return restoreSave(p.files, p.restoring, r); }},
     Route{"GET", "/style.css", [](Site::Pages&, const HttpRequest&) { return stylesheetAnswer(); }},
     Route{"GET", "/form.js", [](Site::Pages&, const HttpRequest&) { return scriptAnswer(); }},
 };

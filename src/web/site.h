@@ -21,10 +21,10 @@ namespace census {
 // A site answers one request at a time.
 class Site {
  public:
-  // files must outlive the site, and so must recording where it is given:
-  // the same files as a recorder of saves, told the way of each save.
-  Site(FileSystem& files, AccessKeys keys, RecordingFileSystem* recording = nullptr)
-      : pages_{files, {}, recording}, keys_(std::move(keys)) {}
+  // files must outlive the site, and so must restoring where it is given:
+  // the same files as a recorder of the saves a restore makes.
+  Site(FileSystem& files, AccessKeys keys, RecordingFileSystem* restoring = nullptr)
+      : pages_{files, {}, restoring}, keys_(std::move(keys)) {}
 
   // The answer to a request whose body has been read whole. HEAD is
   // answered as GET; the carrier leaves out the body.
@@ -39,7 +39,7 @@ class Site {
   struct Pages {
     FileSystem& files;
     PageMemory memory;
-    RecordingFileSystem* recording;
+    RecordingFileSystem* restoring;
   };
 
  private:
