@@ -58,12 +58,17 @@ std::string contentVersion(std::string_view content) { return sha256Hex(content)
 
 bool fileVersion(FileSystem& files, const std::string& name, std::string* version,
                  std::string* reason) {
-  if (files.openForReading(name).status == OpenStatus::kMissing) {
+  OpenedFile opened = files.openForReading(name);
+  if (opened.status == OpenStatus::kMissing) {
     *version = kAbsentVersion;
     return true;
   }
+  if (opened.status != OpenStatus::kOpen) {
+    *reason = opened.reason;
+    return false;
+  }
   std::string content;
-  if (!readWholeFile(files, name, &content, reason)) return false;
+  if (!readInputFile(*opened.file, &content, reason)) return false;
   *version = contentVersion(content);
   return true;
 }

@@ -265,9 +265,11 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     if (!isDataFile(save.name)) continue;
     std::string before_content;
     std::string before = std::string(kNoContent);
-    if (files_.openForReading(save.name).status != OpenStatus::kMissing) {
-      std::string reason;
-      if (!readWholeFile(files_, save.name, &before_content, &reason)) {
+    OpenedFile opened = files_.openForReading(save.name);
+    if (opened.status != OpenStatus::kMissing) {
+      std::string reason = opened.reason;
+      if (opened.status != OpenStatus::kOpen ||
+          !readInputFile(*opened.file, &before_content, &reason)) {
         *failure = {save.name, reason};
         return false;
       }
