@@ -1,6 +1,7 @@
 // The FileSystem over a set of primitives (the disk's, or memory's in the
-// tests): saves as transactions. A save takes the folder's lock, writes a journal naming
-// each file it replaces and its temporary file, writes and flushes the
+// tests): saves as transactions. A save takes the folder's lock, writes a
+// journal naming each file it replaces and its temporary file, writes and
+// flushes the
 // temporary files, marks the journal committed (where more than one file is
 // replaced), renames them over their targets, and removes the journal. A
 // journal found under the lock belongs to a save that was cut short: a
@@ -28,6 +29,7 @@ constexpr std::string_view kCommitMark = "commit\n";
 constexpr std::size_t kMostJournalBytes = 64 * 1024;
 // The folder of the history, whose entries a save may write beside the data files.
 constexpr std::string_view kHistoryFolderPrefix = "census-history/";
+
 // One file of a save, as it will be done.
 struct Step {
   const FileReplacement* file;
