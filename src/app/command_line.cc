@@ -9,6 +9,7 @@
 #include "base/text.h"
 #include "commands/check.h"
 #include "commands/command_files.h"
+#include "commands/dhis2.h"
 #include "commands/export.h"
 #include "commands/history.h"
 #include "commands/import.h"
@@ -33,6 +34,8 @@ constexpr std::string_view kHelpFooter =
 // The settings of every command; each reads only its own.
 struct CommandSettings {
   std::string format = "csv";               // export
+  std::string period;                       // export for DHIS2
+  bool init_mapping = false;                // export for DHIS2
   std::string output;                       // export, report: "" for the default
   std::string input;                        // import
   bool dry_run = false;                     // import
@@ -47,13 +50,46 @@ struct CommandSettings {
 void noOptions(CLI::App&, CommandSettings&) {}
 
 void exportOptions(CLI::App& command, CommandSettings& settings) {
-  command.add_option("--format", settings.format, "csv (the default) or json")
+  command
+      .add_option("--format", settings.format,
+                  "csv (the default), json, or for DHIS2 dhis2 (a data value set) or adx")
       ->type_name("FORMAT")
-      ->check(CLI::IsMember({"csv", "json"}))
+      ->check(CLI::IsMember({"csv", "json", "dhis2", "adx"}))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
   command.add_option("-o,--output", settings.output, "Write to FILE, not to standard output")
       ->type_name("FILE")
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command
+      .add_option("--period", settings.period,
+                  "For dhis2 and adx: the year of the figures (default: census-dhis2.json's, "
+                  "else this year)")
+      ->type_name("YEAR")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command.add_flag("--init-mapping", settings.init_mapping,
+                   "With --format dhis2: write census-dhis2.json with the default codes");
+}
+
+// Where the settings of an export for DHIS2 do not go together, why.
+std::string dhis2Problem(const CommandSettings& settings) {
+  const bool dhis2 = settings.format == "dhis2" || settings.format == "adx";
+  if (!dhis2 && (!settings.period.empty() || settings.init_mapping)) {
+    return "--period and --init-mapping go with --format dhis2 or adx";
+  }
+  if (!settings.period.empty() && !isDhis2Year(settings.period)) {
+    return "--period takes a year, as 2026, not " + quotedForScreen(settings.period);
+  }
+  if (settings.init_mapping && !settings.output.empty()) {
+    return "--init-mapping writes census-dhis2.json itself; -o goes without it";
+  }
+  return sourceDateEpochProblem();
+}
+
+int runDhis2(const CommandSettings& settings, FileSystem& files, std::ostream& out,
+             std::ostream& errors) {
+  if (settings.init_mapping) return runInitDhis2Mapping(files, settings.period, out, errors);
+  const Dhis2Request request{
+      settings.format == "adx" ? Dhis2Format::kAdx : Dhis2Format::kDataValueSet, settings.period};
+  return runDhis2Export(files, request, settings.output, out, errors);
 }
 
 void reportOptions(CLI::App& command, CommandSettings& settings) {
@@ -150,7 +186,13 @@ constexpr std::array kCommands = {
               if (const std::string problem = outputProblem(settings, s); !problem.empty()) {
                 return usageError(s.errors, problem);
               }
+              if (const std::string problem = dhis2Problem(settings); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
               useBinaryStandardOutput();
+              if (settings.format == "dhis2" || settings.format == "adx") {
+                return runDhis2(settings, s.files, s.out, s.errors);
+              }
               return runExport(s.files,
                                settings.format == "json" ? ExportFormat::kJson : ExportFormat::kCsv,
                                settings.output, s.out, s.errors);

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/dhis2.h"
 #include "os/file_system.h"
 #include "records/history.h"
 #include "web/http_message.h"
@@ -67,6 +68,10 @@ HttpAnswer reportPage(FileSystem& files);
 
 // "/export.csv", "/export.json": what `census export` writes.
 HttpAnswer exportDownload(FileSystem& files, bool json);
+
+// "/export.dhis2.json", "/export.adx": what `census export --format dhis2`
+// and `--format adx` write.
+HttpAnswer dhis2Download(FileSystem& files, Dhis2Format format);
 
 // "/import": the upload form; POST "/import" previews a CSV file, POST
 // "/import/apply" saves it.

@@ -127,7 +127,8 @@ HttpAnswer filesPage(FileSystem& files) {
   }
   body += "</tbody>\n</table>\n<p>" + html(formatSummary(summary)) +
           "</p>\n<p>Downloads: <a href=\"/export.csv\">all figures as CSV</a>, <a "
-          "href=\"/export.json\">as JSON</a>.</p>\n";
+          "href=\"/export.json\">as JSON</a>; for DHIS2, <a href=\"/export.dhis2.json\">a data "
+          "value set</a> and <a href=\"/export.adx\">ADX</a>.</p>\n";
   return pageAnswer(200, "census: the data files", body);
 }
 
@@ -173,6 +174,23 @@ HttpAnswer exportDownload(FileSystem& files, bool json) {
   answer.body = std::move(out).str();
   answer.headers.emplace_back("Content-Disposition", json ? "attachment; filename=\"census.json\""
                                                           : "attachment; filename=\"census.csv\"");
+  return answer;
+}
+
+HttpAnswer dhis2Download(FileSystem& files, Dhis2Format format) {
+  std::ostringstream out;
+  std::ostringstream errors;
+  const bool adx = format == Dhis2Format::kAdx;
+  if (writeDhis2(files, {format, ""}, out, errors) != kExitSuccess) {
+    return pageAnswer(500, "Export for DHIS2",
+                      "<p class=\"problem\">" + html(errors.str()) + "</p>\n");
+  }
+  HttpAnswer answer;
+  answer.content_type = adx ? "application/adx+xml; charset=utf-8" : "application/json";
+  answer.body = std::move(out).str();
+  answer.headers.emplace_back("Content-Disposition",
+                              adx ? "attachment; filename=\"census.adx.xml\""
+                                  : "attachment; filename=\"census.dhis2.json\"");
   return answer;
 }
 

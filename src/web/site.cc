@@ -42,6 +42,14 @@ constexpr std::array kRoutes = {
           [](Site::Pages& p, const HttpRequest&) { return exportDownload(p.files, false); }},
     Route{"GET", "/export.json",
           [](Site::Pages& p, const HttpRequest&) { return exportDownload(p.files, true); }},
+    Route{"GET", "/export.dhis2.json",
+          [](Site::Pages& p, const HttpRequest&) {
+            return dhis2Download(p.files, Dhis2Format::kDataValueSet);
+          }},
+    Route{"GET", "/export.adx",
+          [](Site::Pages& p, const HttpRequest&) {
+            return dhis2Download(p.files, Dhis2Format::kAdx);
+          }},
     Route{"GET", "/import", [](Site::Pages&, const HttpRequest&) { return importPage(); }},
     Route{"POST", "/import",
           [](Site::Pages& p, const HttpRequest& r) { return previewImport(p.files, r); }},
