@@ -6,7 +6,7 @@
 # What building census needs; the tests need the rest.
 RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev libboost1.81-dev
 BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes \
-  chromium tidy imagemagick poppler-utils
+  chromium tidy imagemagick poppler-utils libxml2-utils
 VERSION := $(shell grep -m1 -o 'census VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 # CI turns warnings into errors.
 CONFIGURE_FLAGS := $(if $(CI),-DCENSUS_WERROR=ON)

@@ -68,8 +68,8 @@ class ValueGathering final : public PopulationSink {
     const auto unit = mapping_.org_units.find(code);
     if (unit == mapping_.org_units.end()) {
       problem_ = std::string(kDhis2MappingFileName) + ": \"orgUnits\" has no \"" + code +
-                 "\" for " + std::string(state->name) + ", which " +
-                 std::string(list_.file_name) + " holds";
+                 "\" for " + std::string(state->name) + ", which " + std::string(list_.file_name) +
+                 " holds";
       status_ = kExitUsage;
       return;
     }
@@ -115,8 +115,9 @@ std::string attribute(std::string_view name, std::string_view value) {
 
 std::string adx(const Dhis2Mapping& mapping, const std::string& period, std::time_t moment,
                 const std::vector<StateValues>& states) {
-  std::string text = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<adx xmlns=\"urn:ihe:qrph:adx:2015\"" +
-                     attribute("exported", utcText(moment, "%Y-%m-%dT%H:%M:%SZ")) + ">\n";
+  std::string text =
+      "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<adx xmlns=\"urn:ihe:qrph:adx:2015\"" +
+      attribute("exported", utcText(moment, "%Y-%m-%dT%H:%M:%SZ")) + ">\n";
   for (const StateValues& state : states) {
     text += "  <group" + attribute("orgUnit", state.org_unit) +
             attribute("period", period + "-01-01/P1Y") + attribute("dataSet", mapping.data_set) +
@@ -143,12 +144,13 @@ bool loadDhis2Mapping(FileSystem& files, Dhis2Mapping* mapping, std::ostream& er
   std::string reason = opened.reason;
   // A mapping names some forty codes: one of a megabyte is none.
   constexpr std::size_t kMostBytes = 1 << 20;
-  if (opened.status != OpenStatus::kOpen || !readWholeFile(files, name, &text, &reason, kMostBytes + 1)) {
+  if (opened.status != OpenStatus::kOpen ||
+      !readWholeFile(files, name, &text, &reason, kMostBytes + 1)) {
     errors << "census: cannot read " << name << ": " << reason << "\n";
     return false;
   }
-  std::string problem = text.size() > kMostBytes ? "it is larger than 1 MiB"
-                                                 : parseDhis2Mapping(text, mapping);
+  std::string problem =
+      text.size() > kMostBytes ? "it is larger than 1 MiB" : parseDhis2Mapping(text, mapping);
   if (problem.empty()) return true;
   errors << "census: " << name << ": " << problem << "\n";
   return false;
@@ -159,7 +161,7 @@ int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out
   Dhis2Mapping mapping;
   if (!loadDhis2Mapping(files, &mapping, errors)) return kExitUsage;
   const std::time_t moment = exportMoment();
-  const std::string period = !request.period.empty()  ? request.period
+  const std::string period = !request.period.empty()   ? request.period
                              : !mapping.period.empty() ? mapping.period
                                                        : utcText(moment, "%Y");
   std::vector<StateValues> states;

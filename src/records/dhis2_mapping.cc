@@ -11,8 +11,8 @@ namespace {
 
 using Json = nlohmann::ordered_json;
 
-constexpr std::array<std::string_view, kFigureCount> kDefaultElements = {
-    "POP_TOTAL", "POP_MALE", "POP_FEMALE", "POP_YOUTH"};
+constexpr std::array<std::string_view, kFigureCount> kDefaultElements = {"POP_TOTAL", "POP_MALE",
+                                                                         "POP_FEMALE", "POP_YOUTH"};
 
 // A key as a message names it: "orgUnits"."NG-KE", in JSON's quotes and
 // escapes, so that no text of the file reaches a screen raw.
@@ -61,8 +61,8 @@ std::string parseOrgUnits(const Json& units, Dhis2Mapping* mapping) {
     if (std::string problem = codeProblem(code, key); !problem.empty()) return problem;
     const std::string& text = code.get_ref<const std::string&>();
     if (const auto [at, fresh] = by_code.emplace(text, state); !fresh) {
-      return key + " gives the code " + keyName(text) + " that " +
-             keyName("orgUnits", at->second) + " gives too";
+      return key + " gives the code " + keyName(text) + " that " + keyName("orgUnits", at->second) +
+             " gives too";
     }
     mapping->org_units[state] = text;
   }
@@ -110,8 +110,8 @@ std::string parseFigures(const Json& elements, Dhis2Mapping* mapping) {
 }  // namespace
 
 bool isDhis2Year(std::string_view text) {
-  return text.size() == 4 && std::all_of(text.begin(), text.end(),
-                                         [](char c) { return c >= '0' && c <= '9'; });
+  return text.size() == 4 &&
+         std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
 
 Dhis2Mapping defaultDhis2Mapping() {

@@ -38,8 +38,8 @@ struct Dhis2Figure {
 
 struct Dhis2Mapping {
   std::string data_set;
-  std::string period;                           // "" for the current year
-  std::map<std::string, std::string> org_units;  // by the state's ISO code
+  std::string period;                             // "" for the current year
+  std::map<std::string, std::string> org_units;   // by the state's ISO code
   std::array<Dhis2Figure, kFigureCount> figures;  // total, male, female, youth
 };
 

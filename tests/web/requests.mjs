@@ -68,7 +68,8 @@ try {
   check(crossSite.status === 403, 'a form from another port is refused');
   const rebound = await request(server.port, { headers: { Cookie: cookie, Host: `attacker.example:${server.port}` } });
   check(rebound.status === 421, 'a rebinding host name is refused');
-  for (const path of ['/', '/grid', '/check', '/report', '/export.csv', '/export.json', '/import', '/facility']) {
+  for (const path of ['/', '/grid', '/check', '/report', '/export.csv', '/export.json', '/export.dhis2.json', '/export.adx',
+    '/import', '/facility']) {
     const answer = await request(server.port, { path, headers: { Cookie: cookie } });
     check(answer.status === 200 && answer.headers['content-security-policy'].startsWith("default-src 'none'"), `${path} answers`);
   }

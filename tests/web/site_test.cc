@@ -368,5 +368,22 @@ TEST_F(SiteTest, AGridPageShowsItsRowsAndCountsAll) {
   EXPECT_EQ(statusOf(get("/grid?page=4")), 404);
 }
 
+// The exports for DHIS2 are downloads of what `census export` writes.
+TEST_F(SiteTest, TheExportsForDhis2AreDownloads) {
+  files.set("Loc-datas0.dat", "Kebi 1200 600 580 300\n");
+  const std::string json = get("/export.dhis2.json");
+  EXPECT_EQ(statusOf(json), 200);
+  EXPECT_NE(json.find("Content-Type: application/json\r\n"), std::string::npos) << json;
+  EXPECT_NE(bodyOf(json).find("\"orgUnit\": \"NG-KE\""), std::string::npos);
+  const std::string adx = get("/export.adx");
+  EXPECT_EQ(statusOf(adx), 200);
+  EXPECT_NE(adx.find("Content-Type: application/adx+xml; charset=utf-8\r\n"), std::string::npos);
+  EXPECT_NE(bodyOf(adx).find("<group orgUnit=\"NG-KE\""), std::string::npos);
+  files.set("census-dhis2.json", "{");
+  const std::string refused = get("/export.adx");
+  EXPECT_EQ(statusOf(refused), 500);
+  EXPECT_NE(bodyOf(refused).find("not valid JSON"), std::string::npos);
+}
+
 }  // namespace
 }  // namespace census
