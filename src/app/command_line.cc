@@ -180,7 +180,7 @@ constexpr std::array kCommands = {
     Command{"check", "Check the data files and say where each problem is; change nothing",
             SaveWay::kDialogue, noOptions,
             [](const CommandSettings&, Streams& s) { return runCheck(s.files, s.out, s.errors); }},
-    Command{"export", "Write the figures as CSV or JSON, with ISO 3166-2 state codes",
+    Command{"export", "Write the figures as CSV or JSON, or for DHIS2 as a data value set or ADX",
             SaveWay::kDialogue, exportOptions,
             [](const CommandSettings& settings, Streams& s) {
               if (const std::string problem = outputProblem(settings, s); !problem.empty()) {
