@@ -19,12 +19,14 @@ void setEnvironment(const char* name, const char* value) {
 #endif
 }
 
+#ifndef _WIN32
 // The dialogue's input for one entry of a list of 16 states, then -1.
 std::string entryOf(int option) {
   std::string input = "1 " + std::to_string(option);
   for (int i = 0; i < 64; ++i) input += " 7";
   return input + " -1";
 }
+#endif
 
 // On the disk: -C changes the working directory.
 class CommandLine : public InWorkDir {
