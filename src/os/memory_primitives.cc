@@ -35,7 +35,9 @@ void MemoryPrimitives::set(const std::string& name, std::string content, Kind ki
 
 std::optional<std::string> MemoryPrimitives::file(const std::string& name) const {
   const Node* node = find(name);
-  if (node == nullptr || node->kind != Kind::kFile) return std::nullopt;
+  if (node == nullptr || (node->kind != Kind::kFile && node->kind != Kind::kForeignFile)) {
+    return std::nullopt;
+  }
   return node->content;
 }
 

@@ -24,7 +24,8 @@ class MemoryPrimitives final : public FilePrimitives {
 
   // Puts something at name, flushed at once.
   void set(const std::string& name, std::string content, Kind kind = Kind::kFile);
-  // The content of the regular file at name, or nothing.
+  // The content of the regular file at name (the user's or another's), or
+  // nothing.
   std::optional<std::string> file(const std::string& name) const;
   // Every name, in order.
   std::vector<std::string> names() const;

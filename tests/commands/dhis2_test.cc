@@ -69,11 +69,13 @@ TEST_F(Dhis2, BothFormatsSayEachSavedFigureOnce) {
          "orgUnits": {"NG-KE": "K", "NG-ZA": "Z"}, "dataElements": {"total": {"dataElement": "T"},
          "male": {"dataElement": "M"}, "female": {"dataElement": "F"}, "youth": {"dataElement": "Y"}}})",
        "2024", "\"period\": \"2024\"", "period=\"2024-01-01/P1Y\""},
-      {"codes that must be escaped", R"({"dataSet": "A&B<\"'>", "orgUnits": {"NG-KE": "K&", "NG-ZA": "Z"},
+      {"codes that must be escaped",
+       R"({"dataSet": "A&B<\"'>", "orgUnits": {"NG-KE": "K&", "NG-ZA": "Z"},
          "dataElements": {"total": {"dataElement": "T<"}, "male": {"dataElement": "M"},
          "female": {"dataElement": "F"}, "youth": {"dataElement": "Y\u00e9"}}})",
        "", R"("dataSet": "A&B<\"'>")",
-       "<group orgUnit=\"K&amp;\" period=\"2026-01-01/P1Y\" dataSet=\"A&amp;B&lt;&quot;&#39;&gt;\">\n"
+       "<group orgUnit=\"K&amp;\" period=\"2026-01-01/P1Y\" "
+       "dataSet=\"A&amp;B&lt;&quot;&#39;&gt;\">\n"
        "    <dataValue dataElement=\"T&lt;\" value=\"1200\"/>"},
   };
   writeFile("Loc-datas0.dat", kList3);

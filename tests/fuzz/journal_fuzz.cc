@@ -1,6 +1,8 @@
 // Hands each fuzz input to a start as the text of the save journal it finds
 // in a folder on disk, beside data files, temporary files and links, with a
-// victim file and its would-be temporary file beside the folder.
+// victim file and its would-be temporary file beside the folder; and the
+// same text to a start on a machine held in memory, beside files of
+// another user.
 //
 // Checked on every input, besides what the sanitizers catch: nothing
 // outside the folder changes or appears; the journal is gone afterwards
@@ -16,6 +18,7 @@
 #include <string>
 
 #include "os/file_system.h"
+#include "os/memory_primitives.h"
 
 namespace census {
 namespace {
@@ -63,11 +66,39 @@ void layOut() {
   fs::create_directories(data / "census-history");
 }
 
+// The same journal on a machine in memory: files of another user stand
+// where a planted journal might point, and a folder the save never writes.
+void startInMemory(const std::string& journal) {
+  MemoryPrimitives machine;
+  machine.set("datas.dat", "old\n");
+  machine.set(".datas.dat.census-1-1.tmp", "new\n");
+  machine.set("Loc-datas.dat", "old\n");
+  machine.set(".Loc-datas.dat.census-1-2.tmp", "new\n");
+  machine.set("Recs-Loc.dat", "theirs\n", MemoryPrimitives::Kind::kForeignFile);
+  machine.set(".Recs-Loc.dat.census-1-3.tmp", "planted\n", MemoryPrimitives::Kind::kForeignFile);
+  machine.set("census-history", "", MemoryPrimitives::Kind::kFolder);
+  machine.set("other", "", MemoryPrimitives::Kind::kFolder);
+  machine.set("other/file", "kept\n");
+  machine.set(".census-save.journal", journal);
+  makeSavingFileSystem(machine)->recoverSaves();
+  require(machine.file(".census-save.journal") == std::nullopt, "the journal is gone, in memory");
+  require(machine.file("other/file") == "kept\n", "nothing outside what a save writes changes");
+  // A temporary file of another user's is never put in place of a file.
+  const std::optional<std::string> recs = machine.file("Recs-Loc.dat");
+  require(!recs || recs == "theirs\n", "another user's temporary file stays where it was");
+  for (const char* name : {"datas.dat", "Loc-datas.dat"}) {
+    const std::optional<std::string> content = machine.file(name);
+    require(!content || content == "old\n" || content == "new\n",
+            "a data file is old, new or removed, in memory");
+  }
+}
+
 }  // namespace
 }  // namespace census
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace census;
+  startInMemory(std::string(reinterpret_cast<const char*>(data), size));
   layOut();
   const fs::path folder = outside() / "data";
   write(folder / ".census-save.journal", std::string(reinterpret_cast<const char*>(data), size));
