@@ -56,6 +56,12 @@ bool writeAll(HANDLE handle, std::string_view content) {
 }  // namespace
 
 bool inspect(const std::string& path, PathInfo* info, std::string* reason, Writability) {
+  // A reserved device name (NUL, CON, COM1) is a device in every folder.
+  if (isDeviceName(path)) {
+    *info = PathInfo{};
+    info->kind = Kind::kOther;
+    return true;
+  }
   const DWORD attributes = GetFileAttributesW(wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
