@@ -343,6 +343,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   bool said = false;
+  std::string holder;  // the last one read
   for (;;) {
     const int fd = openLockFile(lock_path, reason);
     if (fd < 0) return LockResult::kFailed;
@@ -358,7 +359,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
       continue;
     }
     const int error_number = errno;
-    const std::string holder = holderOf(fd);
+    if (std::string now = holderOf(fd); !now.empty()) holder = std::move(now);
     ::close(fd);
     if (error_number != EWOULDBLOCK && error_number != EINTR) {
       *reason = reasonFor(error_number);

@@ -306,6 +306,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
   using Clock = std::chrono::steady_clock;
   const Clock::time_point start = Clock::now();
   bool said = false;
+  std::string holder;  // the last one read: a file on its way out cannot be read
   for (;;) {
     // A lock file whose last holder has let go may still be on its way out
     // for a moment: it cannot be opened until it is gone.
@@ -313,7 +314,6 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
         wide(lock_path).c_str(), GENERIC_READ | GENERIC_WRITE,
         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
         FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-    std::string holder;
     if (handle == INVALID_HANDLE_VALUE) {
       if (GetLastError() != ERROR_ACCESS_DENIED) {
         *reason = "the save lock " + lock_path + ": " + lastErrorText();
@@ -344,7 +344,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
         handle_ = reinterpret_cast<std::intptr_t>(handle);
         return LockResult::kHeld;
       }
-      holder = holderOf(handle);
+      if (std::string now = holderOf(handle); !now.empty()) holder = std::move(now);
       CloseHandle(handle);
     }
     const Clock::duration waited = Clock::now() - start;
