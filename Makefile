@@ -104,6 +104,7 @@ package: census
 package-windows: windows
 	cmake --build --preset windows --target installer -j2
 	cd build/windows && cpack -G ZIP
+	cd build/windows && sha256sum census-$(VERSION)-setup.exe census-$(VERSION)-windows-x86_64.zip >SHA256SUMS
 
 run-deps:
 	@tools/install-deps $(RUN_PACKAGES)
