@@ -81,7 +81,8 @@ bool folderTakesNewFiles(const std::string& folder, std::string* reason);
 
 // The path by which the file at path is known once every link on the way,
 // of its folders and of itself, is followed; for a file that does not exist
-// yet, its folder's. Two names of one file have the same.
+// yet, its folder's. Two names of one file have the same (on Windows, in
+// lower case, as NTFS does not tell names apart by their case).
 std::string canonicalPath(const std::string& path);
 
 // Opens a file to read, byte for byte; null with *reason set where it

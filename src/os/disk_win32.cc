@@ -4,6 +4,7 @@
 // when its last handle closes.
 #include <windows.h>
 
+#include <cctype>
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
@@ -201,7 +202,10 @@ std::string canonicalPath(const std::string& path) {
   std::error_code ignored;
   const std::filesystem::path canonical =
       std::filesystem::weakly_canonical(wide(absolutePath(path)), ignored);
-  return canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
+  std::string name = canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
+  // Names differ on NTFS only in more than their case.
+  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return name;
 }
 
 std::FILE* openToRead(const std::string& path, std::string* reason) {
