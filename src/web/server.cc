@@ -164,6 +164,14 @@ std::string logLine(std::string_view method, std::string_view path, int status, 
          std::to_string(bytes) + " " + elapsed + "\n";
 }
 
+// Why a port cannot be had, in census's own words for the common causes:
+// the system's own may be no words at all ("Unknown error (10048)").
+std::string listenFailure(const beast::error_code& error) {
+  if (error == net::error::address_in_use) return "the port is in use by another program";
+  if (error == net::error::access_denied) return "the system does not let census take the port";
+  return error.message();
+}
+
 class Server;
 
 class Session : public std::enable_shared_from_this<Session> {
@@ -212,7 +220,7 @@ class Server final : public HttpServer {
     if (!error) acceptor_.bind(endpoint, error);
     if (!error) acceptor_.listen(net::socket_base::max_listen_connections, error);
     if (error) {
-      *reason = error.message();
+      *reason = listenFailure(error);
       return false;
     }
     port_ = acceptor_.local_endpoint().port();

@@ -23,7 +23,7 @@ class HttpServer {
  public:
   // Listens on 127.0.0.1:port, port 0 for any free one, and holds the port
   // for itself alone: a second server on it fails. Returns null with
-  // *reason set ("Address already in use") where it cannot.
+  // *reason set ("the port is in use by another program") where it cannot.
   static std::unique_ptr<HttpServer> listen(Site& site, int port, std::ostream& log,
                                             std::string* reason);
   virtual ~HttpServer() = default;
