@@ -311,8 +311,9 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   if (app.count("-C") > 0) {
     std::string reason;
     if (!changeDirectory(directory, &reason)) {
-      errors << "census: cannot change to directory " << quotedForScreen(directory) << ": "
-             << reason << "\n";
+      // As typed: a Windows path's backslashes are its separators, not escapes.
+      errors << "census: cannot change to directory '" << safeForScreen(directory)
+             << "': " << reason << "\n";
       return kExitUsage;
     }
   }

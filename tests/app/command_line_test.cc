@@ -114,6 +114,9 @@ TEST_F(CommandLine, DirectoryOptionRunsTheDialogueThere) {
   EXPECT_EQ(run({"-C", "missing"}), kExitUsage);
   EXPECT_EQ(errors.str(),
             "census: cannot change to directory 'missing': " + errorText(ENOENT) + "\n");
+  EXPECT_EQ(run({"-C", "no\\such"}), kExitUsage);  // a Windows path as typed
+  EXPECT_TRUE(errors.str().starts_with("census: cannot change to directory 'no\\such': "))
+      << errors.str();
   EXPECT_EQ(out.str(), "");
 }
 
