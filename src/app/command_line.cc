@@ -253,8 +253,10 @@ std::string problemOfParsedOptions(const CLI::App& app) {
   for (const CLI::App* command : parsed) {
     for (const CLI::Option* option : command->get_options()) {
       if (option->get_expected_min() == 0) continue;  // a flag
-      if (option->count() > 1 && option->get_items_expected_max() <= 1)
+      // A list of files is given as several words, one option.
+      if (option->count() > 1 && option->get_items_expected_max() <= 1) {
         return "option " + option->get_name() + " given more than once";
+      }
       if (option->count() == 1 && option->as<std::string>().empty()) {
         return "option " + option->get_name() + " needs a name, not an empty word";
       }

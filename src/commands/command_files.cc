@@ -2,6 +2,7 @@
 
 #include "base/text.h"
 #include "records/census_grid_file.h"
+#include "records/dhis2_mapping.h"
 #include "records/facility_file.h"
 #include "records/history.h"
 #include "records/state_lists.h"
@@ -14,7 +15,8 @@ std::string cannotReadLine(std::string_view file, const FileState& state) {
 
 std::string ownFileProblem(FileSystem& files, const std::string& name) {
   const std::string output = files.canonicalName(name);
-  std::vector<std::string> own = {std::string(kFacilityFileName), std::string(kCensusGridFileName)};
+  std::vector<std::string> own = {std::string(kFacilityFileName), std::string(kCensusGridFileName),
+                                  std::string(kDhis2MappingFileName)};
   for (const StateList& list : stateLists()) own.emplace_back(list.file_name);
   const auto problem = [&] {
     return "the output " + quotedForScreen(name) +

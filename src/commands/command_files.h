@@ -17,8 +17,8 @@ namespace census {
 std::string cannotReadLine(std::string_view file, const FileState& state);
 
 // Where the output file `name` is one of the folder's own, which no output
-// may replace (a data file, the save's journal or lock, anything in
-// census-history/), the usage problem that says so; else "".
+// may replace (a data file, the DHIS2 mapping, the save's journal or lock,
+// anything in census-history/), the usage problem that says so; else "".
 std::string ownFileProblem(FileSystem& files, const std::string& name);
 
 // Replaces the output file `name` with content, byte for byte, all or

@@ -137,6 +137,7 @@ TEST_F(CommandLine, AnOutputIsNeverOneOfTheFolderFilesOfCensus) {
       {"report", "-o", "census-history/" + std::string(64, 'a')},
       {"export", "-o", ".census-save.journal"},
       {"export", "-o", ".census-save.lock"},
+      {"export", "--format", "adx", "-o", "census-dhis2.json"},
       {"-C", "sub", "export", "-o", "../sub/cens-stat.dat"},
   };
   for (const std::vector<std::string>& command : commands) {
