@@ -1,5 +1,6 @@
 #include "test_support.h"
 
+#include <cstdlib>
 #include <fstream>
 #include <random>
 #include <sstream>
@@ -33,6 +34,14 @@ std::string InMemory::runSession(const std::string& input) {
   EXPECT_EQ(runCensus(in, out, errors, platform, files), 0);
   last_errors_ = errors.str();
   return out.str();
+}
+
+void setEnvironment(const char* name, const char* value) {
+#ifdef _WIN32
+  _putenv_s(name, value);
+#else
+  ::setenv(name, value, 1);
+#endif
 }
 
 void writeDiskFile(const std::string& name, const std::string& content) {

@@ -68,6 +68,9 @@ class InWorkDir : public ::testing::Test {
 };
 
 void writeDiskFile(const std::string& name, const std::string& content);
+
+// Sets an environment variable of this process ("" to empty it).
+void setEnvironment(const char* name, const char* value);
 // The file's text, with the platform's line ends read as "\n", or
 // "<missing>" where there is no such file.
 std::string readDiskFile(const std::string& name);

@@ -1,5 +1,7 @@
 #include "commands/command_files.h"
 
+#include <algorithm>
+
 #include "base/text.h"
 #include "records/census_grid_file.h"
 #include "records/dhis2_mapping.h"
@@ -18,29 +20,21 @@ std::string ownFileProblem(FileSystem& files, const std::string& name) {
   std::vector<std::string> own = {std::string(kFacilityFileName), std::string(kCensusGridFileName),
                                   std::string(kDhis2MappingFileName)};
   for (const StateList& list : stateLists()) own.emplace_back(list.file_name);
-  const auto problem = [&] {
-    return "the output " + quotedForScreen(name) +
-           " is one of the files census keeps in this folder; name another file";
-  };
-  for (const std::string& file : own) {
-    if (files.canonicalName(file) == output) return problem();
-  }
-  const std::string folder = files.canonicalName(".");
+  // What a save keeps beside them: its journal (and one set aside), its
+  // lock, and everything in the history.
   const std::string history = files.canonicalName(std::string(kHistoryFolder));
-  if (output == history || output.starts_with(history + "/") ||
-      output.starts_with(history + "\\")) {
-    return problem();
-  }
-  const std::size_t slash = output.find_last_of("/\\");
-  const std::string_view base = slash == std::string::npos
-                                    ? std::string_view(output)
-                                    : std::string_view(output).substr(slash + 1);
-  const std::string parent = slash == std::string::npos ? "." : output.substr(0, slash);
-  if (files.canonicalName(parent.empty() ? "/" : parent) == folder &&
-      (base.starts_with(kSaveJournalName) || base.starts_with(kSaveLockName))) {
-    return problem();
-  }
-  return "";
+  const std::string kept_beginnings[] = {files.canonicalName(std::string(kSaveJournalName)),
+                                         files.canonicalName(std::string(kSaveLockName)),
+                                         history + "/", history + "\\"};
+  const bool is_own =
+      output == history ||
+      std::any_of(own.begin(), own.end(),
+                  [&](const std::string& file) { return files.canonicalName(file) == output; }) ||
+      std::any_of(std::begin(kept_beginnings), std::end(kept_beginnings),
+                  [&](const std::string& beginning) { return output.starts_with(beginning); });
+  if (!is_own) return "";
+  return "the output " + quotedForScreen(name) +
+         " is one of the files census keeps in this folder; name another file";
 }
 
 bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,

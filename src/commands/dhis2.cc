@@ -11,6 +11,7 @@
 #include "base/exit_status.h"
 #include "base/text.h"
 #include "commands/command_files.h"
+#include "commands/report.h"
 #include "os/platform.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
@@ -25,21 +26,6 @@ struct StateValues {
   std::string org_unit;
   std::array<std::int32_t, kFigureCount> figures{};
 };
-
-// The moment of the export: SOURCE_DATE_EPOCH where it is set, else now.
-std::time_t exportMoment() {
-  if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
-    return static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
-  }
-  return std::time(nullptr);
-}
-
-std::string utcText(std::time_t moment, const char* format) {
-  const std::tm utc = utcTime(moment);
-  char text[32];
-  std::strftime(text, sizeof text, format, &utc);
-  return text;
-}
 
 // Gathers every saved state of the three lists, in list order. Returns an
 // exit status, after saying on errors what stands in the way.
@@ -160,7 +146,7 @@ int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out
                std::ostream& errors) {
   Dhis2Mapping mapping;
   if (!loadDhis2Mapping(files, &mapping, errors)) return kExitUsage;
-  const std::time_t moment = exportMoment();
+  const std::time_t moment = outputMoment();
   const std::string period = !request.period.empty()   ? request.period
                              : !mapping.period.empty() ? mapping.period
                                                        : utcText(moment, "%Y");

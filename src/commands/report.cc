@@ -437,11 +437,19 @@ void writeLastSaves(FileSystem& files, OutputBuffer& page) {
 
 // The local time now, or at SOURCE_DATE_EPOCH where it is set, in ISO 8601
 // with its offset from UTC: "2026-12-10T09:30:00+01:00".
-std::string localTimeIso8601() {
-  std::time_t now = std::time(nullptr);
+}  // namespace
+
+std::time_t outputMoment() {
   if (const char* epoch = std::getenv("SOURCE_DATE_EPOCH"); epoch != nullptr && *epoch != '\0') {
-    now = static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
+    return static_cast<std::time_t>(std::strtoll(epoch, nullptr, 10));
   }
+  return std::time(nullptr);
+}
+
+namespace {
+
+std::string localTimeIso8601() {
+  const std::time_t now = outputMoment();
   const std::tm local = localTime(now);
   std::tm utc = utcTime(now);
   // The offset from UTC: the local time read back as if it were UTC.

@@ -7,6 +7,7 @@
 // marked on the rows they concern.
 #pragma once
 
+#include <ctime>
 #include <ostream>
 #include <string>
 
@@ -45,6 +46,10 @@ CheckSummary writeReport(FileSystem& files, const ReportOrigin& origin, std::ost
 // is not a whole number of seconds since 1970 up to the end of the year
 // 3000: "SOURCE_DATE_EPOCH is not ...". "" where it is sound or not set.
 std::string sourceDateEpochProblem();
+
+// The moment an output is made at: SOURCE_DATE_EPOCH where it is set (so
+// that an output can be made again byte for byte), else now.
+std::time_t outputMoment();
 
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
               std::ostream& errors);

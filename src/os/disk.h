@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 #include "os/file_system.h"
@@ -135,6 +136,39 @@ struct LockWait {
   // Called once, after a second of waiting, with the holder's process
   // number ("" where it cannot be told).
   std::function<void(const std::string& holder)> waiting;
+};
+
+// The waiting for a lock held by another process, the same on every
+// platform: it says so once after a second, and ends once the patience is
+// spent, naming the last holder read.
+class LockWaiting {
+ public:
+  explicit LockWaiting(const LockWait& wait) : wait_(wait) {}
+  void noteHolder(std::string holder) {
+    if (!holder.empty()) holder_ = std::move(holder);
+  }
+  // Waits a moment and returns true; or returns false with *reason set
+  // once the patience is spent.
+  bool goOn(std::string* reason) {
+    const auto waited = std::chrono::steady_clock::now() - start_;
+    if (waited >= wait_.patience) {
+      *reason = "another save in this folder did not end" +
+                (holder_.empty() ? std::string() : " (process " + holder_ + ")");
+      return false;
+    }
+    if (!said_ && waited >= std::chrono::seconds(1) && wait_.waiting) {
+      wait_.waiting(holder_);
+      said_ = true;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    return true;
+  }
+
+ private:
+  const LockWait& wait_;
+  std::chrono::steady_clock::time_point start_ = std::chrono::steady_clock::now();
+  std::string holder_;  // the last one read: a file on its way out cannot be read
+  bool said_ = false;
 };
 
 enum class LockResult {

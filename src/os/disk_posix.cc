@@ -10,7 +10,6 @@
 #include <charconv>
 #include <climits>
 #include <filesystem>
-#include <thread>
 
 #include "os/disk.h"
 #include "os/file_system.h"
@@ -340,10 +339,7 @@ bool sameFile(int fd, const std::string& path) {
 
 LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wait,
                                std::string* reason) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  bool said = false;
-  std::string holder;  // the last one read
+  LockWaiting waiting(wait);
   for (;;) {
     const int fd = openLockFile(lock_path, reason);
     if (fd < 0) return LockResult::kFailed;
@@ -359,23 +355,13 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
       continue;
     }
     const int error_number = errno;
-    if (std::string now = holderOf(fd); !now.empty()) holder = std::move(now);
+    waiting.noteHolder(holderOf(fd));
     ::close(fd);
     if (error_number != EWOULDBLOCK && error_number != EINTR) {
       *reason = reasonFor(error_number);
       return LockResult::kFailed;
     }
-    const Clock::duration waited = Clock::now() - start;
-    if (waited >= wait.patience) {
-      *reason = "another save in this folder did not end" +
-                (holder.empty() ? std::string() : " (process " + holder + ")");
-      return LockResult::kBusy;
-    }
-    if (!said && waited >= std::chrono::seconds(1) && wait.waiting) {
-      wait.waiting(holder);
-      said = true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!waiting.goOn(reason)) return LockResult::kBusy;
   }
 }
 

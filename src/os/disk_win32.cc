@@ -8,7 +8,6 @@
 #include <cerrno>
 #include <filesystem>
 #include <system_error>
-#include <thread>
 
 #include "os/disk.h"
 #include "os/file_system.h"
@@ -307,10 +306,7 @@ constexpr DWORD kLockedByte = 0x7fffffff;
 
 LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wait,
                                std::string* reason) {
-  using Clock = std::chrono::steady_clock;
-  const Clock::time_point start = Clock::now();
-  bool said = false;
-  std::string holder;  // the last one read: a file on its way out cannot be read
+  LockWaiting waiting(wait);
   for (;;) {
     // A lock file whose last holder has let go may still be on its way out
     // for a moment: it cannot be opened until it is gone.
@@ -348,20 +344,10 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
         handle_ = reinterpret_cast<std::intptr_t>(handle);
         return LockResult::kHeld;
       }
-      if (std::string now = holderOf(handle); !now.empty()) holder = std::move(now);
+      waiting.noteHolder(holderOf(handle));
       CloseHandle(handle);
     }
-    const Clock::duration waited = Clock::now() - start;
-    if (waited >= wait.patience) {
-      *reason = "another save in this folder did not end" +
-                (holder.empty() ? std::string() : " (process " + holder + ")");
-      return LockResult::kBusy;
-    }
-    if (!said && waited >= std::chrono::seconds(1) && wait.waiting) {
-      wait.waiting(holder);
-      said = true;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    if (!waiting.goOn(reason)) return LockResult::kBusy;
   }
 }
 

@@ -74,6 +74,13 @@ void guardStandardStreams();
 std::tm localTime(std::time_t moment);
 std::tm utcTime(std::time_t moment);
 
+// A moment in UTC, as strftime writes it in this format: "%Y" for "2026".
+inline std::string utcText(std::time_t moment, const char* format) {
+  const std::tm utc = utcTime(moment);
+  char text[64];
+  return std::string(text, std::strftime(text, sizeof text, format, &utc));
+}
+
 // Writes standard output byte for byte, without line-end translation, for
 // output whose line ends are fixed by its format (CSV, JSON, HTML).
 void useBinaryStandardOutput();

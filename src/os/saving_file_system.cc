@@ -302,19 +302,12 @@ std::string readOwnJournal(FilePrimitives& p, const std::string& path, std::stri
   return "";
 }
 
-// "20261211T011800Z", for the name of a journal set aside.
-std::string timeForName() {
-  const std::tm time = utcTime(std::time(nullptr));
-  char text[32];
-  std::strftime(text, sizeof text, "%Y%m%dT%H%M%SZ", &time);
-  return text;
-}
-
 // Moves a journal census will not act on out of the way, keeping it as it
 // is for whoever wants to see it; returns the name it is kept as.
 std::string setAside(FilePrimitives& p, const std::string& folder, const std::string& journal,
                      std::string* reason) {
-  const std::string base = std::string(kJournalName) + ".rejected-" + timeForName();
+  const std::string base =
+      std::string(kJournalName) + ".rejected-" + utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ");
   std::string name = base;
   for (int n = 2; p.lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
     name = base + "-" + std::to_string(n);

@@ -68,13 +68,6 @@ std::string userField(std::string user) {
   return user.empty() ? "unknown" : user;
 }
 
-std::string utcText(std::time_t moment) {
-  const std::tm utc = utcTime(moment);
-  char text[32];
-  std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%SZ", &utc);
-  return text;
-}
-
 std::string entryLine(const HistoryEntry& entry) {
   std::string line =
       std::to_string(entry.number) + "\t" + entry.time + "\t" + entry.way + "\t" + entry.user;
@@ -244,7 +237,7 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     *failure = {std::string(kHistoryLog), "it holds the highest save number there may be"};
     return false;
   }
-  entry.time = utcText(clock_());
+  entry.time = utcText(clock_(), "%Y-%m-%dT%H:%M:%SZ");
   entry.way = wayName(way_);
   entry.user = user_;
 

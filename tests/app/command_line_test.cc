@@ -11,14 +11,6 @@
 namespace census {
 namespace {
 
-void setEnvironment(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value);
-#else
-  ::setenv(name, value, 1);
-#endif
-}
-
 #ifndef _WIN32
 // The dialogue's input for one entry of a list of 16 states, then -1.
 std::string entryOf(int option) {

@@ -10,14 +10,6 @@
 namespace census {
 namespace {
 
-void setEnvironment(const char* name, const char* value) {
-#ifdef _WIN32
-  _putenv_s(name, value);
-#else
-  ::setenv(name, value, 1);
-#endif
-}
-
 const std::string kList3 = "Kebi 1200 600 580 300\nZamfara 800 390 410 200\n";
 
 class Dhis2 : public InMemory {
