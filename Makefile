@@ -4,8 +4,8 @@
 # Both install the build tools they need first when they are missing.
 
 # What building census needs; the tests need the rest.
-RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev libboost1.81-dev
-BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes \
+RUN_PACKAGES := cmake g++ make libcli11-dev nlohmann-json3-dev libboost1.81-dev libssl-dev
+BUILD_PACKAGES := $(RUN_PACKAGES) libgtest-dev util-linux tmux time mandoc iso-codes openssl \
   chromium tidy imagemagick poppler-utils libxml2-utils
 VERSION := $(shell grep -m1 -o 'census VERSION [0-9.]*' CMakeLists.txt | cut -d' ' -f3)
 # CI turns warnings into errors.

@@ -13,6 +13,7 @@
 #include "commands/export.h"
 #include "commands/history.h"
 #include "commands/import.h"
+#include "commands/push.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
 #include "web/server.h"
@@ -45,6 +46,10 @@ struct CommandSettings {
   bool start_history = false;               // history
   std::string save_number;                  // restore
   std::vector<std::string> restored_files;  // restore
+  std::string push_url;                     // push
+  std::string token_file;                   // push
+  std::string ca_file;                      // push
+  int timeout = 30;                         // push, in seconds
 };
 
 void noOptions(CLI::App&, CommandSettings&) {}
@@ -69,14 +74,19 @@ void exportOptions(CLI::App& command, CommandSettings& settings) {
                    "With --format dhis2: write census-dhis2.json with the default codes");
 }
 
+std::string periodProblem(const std::string& period) {
+  if (period.empty() || isDhis2Year(period)) return "";
+  return "--period takes a year, as 2026, not " + quotedForScreen(period);
+}
+
 // Where the settings of an export for DHIS2 do not go together, why.
 std::string dhis2Problem(const CommandSettings& settings) {
   const bool dhis2 = settings.format == "dhis2" || settings.format == "adx";
   if (!dhis2 && (!settings.period.empty() || settings.init_mapping)) {
     return "--period and --init-mapping go with --format dhis2 or adx";
   }
-  if (!settings.period.empty() && !isDhis2Year(settings.period)) {
-    return "--period takes a year, as 2026, not " + quotedForScreen(settings.period);
+  if (const std::string problem = periodProblem(settings.period); !problem.empty()) {
+    return problem;
   }
   if (settings.init_mapping && !settings.output.empty()) {
     return "--init-mapping writes census-dhis2.json itself; -o goes without it";
@@ -138,6 +148,33 @@ void restoreOptions(CLI::App& command, CommandSettings& settings) {
       ->required();
   command.add_option("files", settings.restored_files, "Only these of its files")
       ->type_name("FILE");
+}
+
+void pushOptions(CLI::App& command, CommandSettings& settings) {
+  command.add_option("url", settings.push_url, "The DHIS2 server, as https://dhis2.example.org")
+      ->type_name("URL")
+      ->required();
+  command.add_flag("--dry-run", settings.dry_run,
+                   "Let the server check the values, but store none");
+  command
+      .add_option("--token-file", settings.token_file,
+                  "Sign in with the API token in FILE (readable by you alone)")
+      ->type_name("FILE")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command
+      .add_option("--ca-file", settings.ca_file,
+                  "Trust the certificate authorities in FILE (PEM), not the system's")
+      ->type_name("FILE")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command
+      .add_option("--period", settings.period,
+                  "The year of the figures (default: census-dhis2.json's, else this year)")
+      ->type_name("YEAR")
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
+  command.add_option("--timeout", settings.timeout, "Give up after N seconds (default 30)")
+      ->type_name("N")
+      ->check(CLI::Range(1, 600).description(""))
+      ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
 struct Streams {
@@ -214,6 +251,18 @@ constexpr std::array kCommands = {
               }
               if (settings.output == "-") useBinaryStandardOutput();
               return runReport(s.files, settings.output, s.out, s.errors);
+            }},
+    Command{"push", "Send the figures to a DHIS2 server and say what it made of them",
+            SaveWay::kPush, pushOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              if (const std::string problem = periodProblem(settings.period); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
+              const PushRequest request{
+                  settings.push_url, settings.dry_run, settings.token_file,
+                  settings.ca_file,  settings.period,  std::chrono::seconds(settings.timeout)};
+              return runPush(s.unrecorded, request, postToWeb, operatingSystemUser(), s.out,
+                             s.errors);
             }},
     Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
             SaveWay::kServe, serveOptions,

@@ -160,9 +160,14 @@ std::string describeChange(FileSystem& files, const HistoryFile& file) {
   return file.name + ": " + describeContents(file.name, before, after);
 }
 
+std::string describePush(const HistoryEntry& entry) {
+  return "sent to " + safeForScreen(entry.sent_to) + ": " + safeForScreen(entry.summary);
+}
+
 std::string describeEntry(FileSystem& files, const HistoryEntry& entry) {
   std::string line = std::to_string(entry.number) + "  " + entry.time + "  " + entry.way + "  " +
                      safeForScreen(entry.user) + "  ";
+  if (entry.files.empty()) return line + describePush(entry);
   for (std::size_t i = 0; i < entry.files.size(); ++i) {
     line += (i > 0 ? "; " : "") + describeChange(files, entry.files[i]);
   }
@@ -204,6 +209,10 @@ int runHistory(FileSystem& files, const std::string& file, bool json, bool start
                                       {"way", entry->way},
                                       {"user", utf8FromBytes(entry->user)},
                                       {"files", nlohmann::json::array()}};
+      if (entry->files.empty()) {
+        saved["sent_to"] = utf8FromBytes(entry->sent_to);
+        saved["summary"] = utf8FromBytes(entry->summary);
+      }
       for (const HistoryFile& f : entry->files) {
         const auto sha = [](const std::string& s) {
           return s == kNoContent ? nlohmann::json(nullptr) : nlohmann::json(s);
@@ -243,6 +252,12 @@ int runRestore(FileSystem& files, const std::string& number, const std::vector<s
     errors << "census: there is no save " << quotedForScreen(number) << ": "
            << (history.kept ? saveRange(history) : "no history is kept in this folder")
            << "\nRun 'census history' to see them.\n";
+    return kExitUsage;
+  }
+  if (entry->files.empty()) {
+    errors << "census: save " << entry->number << " sent the figures to "
+           << safeForScreen(entry->sent_to) << " and changed no file here; there is nothing to "
+           << "put back\n";
     return kExitUsage;
   }
   for (const std::string& name : names) {

@@ -18,6 +18,10 @@ namespace census {
 //   "Recs-Loc.dat: made", "Loc-datas.dat: removed"
 std::string describeChange(FileSystem& files, const HistoryFile& file);
 
+// What a push sent, in words: "sent to https://dhis2.example.org: 144
+// imported, 0 updated, 0 ignored".
+std::string describePush(const HistoryEntry& entry);
+
 // "12  2026-12-10T17:30:00Z  serve  ada  datas.dat: ...; Recs-Loc.dat: made"
 std::string describeEntry(FileSystem& files, const HistoryEntry& entry);
 

@@ -4,6 +4,7 @@
 // implementation per platform is linked in.
 #pragma once
 
+#include <cstddef>
 #include <ctime>
 #include <memory>
 #include <span>
@@ -64,6 +65,15 @@ void raiseOpenFileLimit();
 // Makes dir the working directory. Returns false with *reason set ("No such
 // file or directory") where it cannot.
 bool changeDirectory(const std::string& dir, std::string* reason);
+
+// Reads a small secret (an API token) from a file of the user's own.
+// Refuses, with *reason set, a file that is no regular file, is larger
+// than most bytes, or (on POSIX) may be read or written by any user but
+// its owner: "it can be read by other users (its mode is 0644); 'chmod
+// 600 FILE' keeps it yours alone". On Windows a file in the user's profile
+// is the user's own already, and the file's access list is not looked at.
+bool readPrivateFile(const std::string& path, std::size_t most, std::string* content,
+                     std::string* reason);
 
 // Makes sure the three standard descriptors are taken, so that no file the
 // program opens can become its standard output; one that was closed stays

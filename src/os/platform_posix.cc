@@ -188,6 +188,53 @@ std::vector<std::string> commandLineArguments(int argc, char** argv) {
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 }
 
+bool readPrivateFile(const std::string& path, std::size_t most, std::string* content,
+                     std::string* reason) {
+  // Without O_NONBLOCK a FIFO would wait for a writer.
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+  if (fd < 0) {
+    *reason = errorText(errno);
+    return false;
+  }
+  struct stat info {};
+  bool fine = ::fstat(fd, &info) == 0;
+  if (!fine) {
+    *reason = errorText(errno);
+  } else if (!S_ISREG(info.st_mode)) {
+    *reason = "it is not a regular file";
+    fine = false;
+  } else if ((info.st_mode & 077) != 0) {
+    char mode[8];
+    std::snprintf(mode, sizeof mode, "%04o", static_cast<unsigned>(info.st_mode & 07777));
+    *reason = std::string("other users may read or change it (its mode is ") + mode +
+              "); 'chmod 600 " + path + "' keeps it yours alone";
+    fine = false;
+  } else if (static_cast<std::uint64_t>(info.st_size) > most) {
+    *reason = "it is larger than " + std::to_string(most) + " bytes";
+    fine = false;
+  }
+  content->clear();
+  char buffer[4096];
+  while (fine) {
+    const ssize_t got = ::read(fd, buffer, sizeof buffer);
+    if (got < 0 && errno == EINTR) continue;
+    if (got < 0) {
+      *reason = errorText(errno);
+      fine = false;
+    } else if (got == 0) {
+      break;
+    } else if (content->size() + static_cast<std::size_t>(got) > most) {
+      *reason = "it is larger than " + std::to_string(most) + " bytes";
+      fine = false;
+    } else {
+      content->append(buffer, static_cast<std::size_t>(got));
+    }
+  }
+  ::close(fd);
+  if (!fine) content->clear();
+  return fine;
+}
+
 bool changeDirectory(const std::string& dir, std::string* reason) {
   if (::chdir(dir.c_str()) == 0) return true;
   *reason = errorText(errno);

@@ -87,6 +87,39 @@ std::vector<std::string> commandLineArguments(int, char**) {
   return arguments;
 }
 
+bool readPrivateFile(const std::string& path, std::size_t most, std::string* content,
+                     std::string* reason) {
+  const HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) {
+    const DWORD error = GetLastError();
+    *reason =
+        errorText(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES);
+    return false;
+  }
+  bool fine = GetFileType(file) == FILE_TYPE_DISK;
+  if (!fine) *reason = "it is not a regular file";
+  content->clear();
+  char buffer[4096];
+  while (fine) {
+    DWORD got = 0;
+    if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
+      *reason = errorText(EIO);
+      fine = false;
+    } else if (got == 0) {
+      break;
+    } else if (content->size() + got > most) {
+      *reason = "it is larger than " + std::to_string(most) + " bytes";
+      fine = false;
+    } else {
+      content->append(buffer, got);
+    }
+  }
+  CloseHandle(file);
+  if (!fine) content->clear();
+  return fine;
+}
+
 bool changeDirectory(const std::string& dir, std::string* reason) {
   if (_wchdir(wideFromUtf8(dir).c_str()) == 0) return true;
   *reason = errorText(errno);

@@ -12,7 +12,10 @@
 namespace census {
 namespace {
 
-constexpr std::array<std::string_view, 4> kWayNames = {"dialogue", "import", "serve", "restore"};
+constexpr std::array<std::string_view, 5> kWayNames = {"dialogue", "import", "serve", "restore",
+                                                       "push"};
+
+constexpr std::string_view kPushWay = "push";
 
 std::string keptName(std::string_view sha256) {
   return std::string(kHistoryFolder) + "/" + std::string(sha256);
@@ -32,10 +35,20 @@ std::vector<std::string_view> fieldsOf(std::string_view line) {
   return fields;
 }
 
+bool isOneField(std::string_view text) {
+  return !text.empty() && std::none_of(text.begin(), text.end(), [](char c) {
+    return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+  });
+}
+
 // An entry from a whole line of the log, or nullopt where the line is not one.
 std::optional<HistoryEntry> parseEntry(std::string_view line) {
   const std::vector<std::string_view> fields = fieldsOf(line);
-  if (fields.size() < 7 || (fields.size() - 4) % 3 != 0) return std::nullopt;
+  const bool push = fields.size() > 2 && fields[2] == kPushWay;
+  if (push ? fields.size() != 6 || !isOneField(fields[4]) || !isOneField(fields[5])
+           : fields.size() < 7 || (fields.size() - 4) % 3 != 0) {
+    return std::nullopt;
+  }
   HistoryEntry entry;
   if (fields[0].size() > 9) return std::nullopt;  // above kMostSaveNumber
   for (const char c : fields[0]) {
@@ -49,6 +62,11 @@ std::optional<HistoryEntry> parseEntry(std::string_view line) {
   entry.time = fields[1];
   entry.way = fields[2];
   entry.user = fields[3];
+  if (push) {
+    entry.sent_to = fields[4];
+    entry.summary = fields[5];
+    return entry;
+  }
   for (std::size_t i = 4; i < fields.size(); i += 3) {
     const auto known = [](std::string_view sha) { return sha == kNoContent || isSha256(sha); };
     if (!isDataFile(fields[i]) || !known(fields[i + 1]) || !known(fields[i + 2])) {
@@ -74,7 +92,23 @@ std::string entryLine(const HistoryEntry& entry) {
   for (const HistoryFile& file : entry.files) {
     line += "\t" + file.name + "\t" + file.before + "\t" + file.after;
   }
+  if (entry.way == kPushWay) line += "\t" + entry.sent_to + "\t" + entry.summary;
   return line + "\n";
+}
+
+// The log as the next entry goes after it: a torn last line is let go, and
+// the log goes on from its last whole line.
+std::string logBeforeNextEntry(const History& history) {
+  if (history.torn_line == 0) return history.log;
+  return history.log.substr(0, history.log.rfind('\n') + 1);
+}
+
+// The number of the next entry, or 0 with *failure set where there is none.
+std::size_t nextSaveNumber(const History& history, SaveFailure* failure) {
+  const std::size_t number = history.entries.empty() ? 1 : history.entries.back().number + 1;
+  if (number <= kMostSaveNumber) return number;
+  *failure = {std::string(kHistoryLog), "it holds the highest save number there may be"};
+  return 0;
 }
 
 }  // namespace
@@ -169,6 +203,38 @@ bool startHistory(FileSystem& files, std::string* reason) {
   return files.folderExists(folder) || files.makeFolder(folder, reason);
 }
 
+bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
+                const std::string& sent_to, const std::string& summary, SaveFailure* failure) {
+  if (!files.folderExists(std::string(kHistoryFolder))) return true;
+  if (!isOneField(sent_to) || !isOneField(summary)) {
+    *failure = {std::string(kHistoryLog), "a push is recorded with one line of text"};
+    return false;
+  }
+  const FileReplacement log{
+      .name = std::string(kHistoryLog), .content = "", .line_ends = LineEnds::kExact};
+  // The entry is made under the save's lock, after the last one.
+  const FileSystem::Amendment append = [&](std::span<const FileReplacement>,
+                                           std::vector<FileReplacement>* all, SaveFailure* failed) {
+    const History history = readHistory(files);
+    if (history.state.unreadable()) {
+      *failed = {std::string(kHistoryLog), history.state.reason};
+      return false;
+    }
+    HistoryEntry entry{.number = nextSaveNumber(history, failed),
+                       .time = utcText(moment, "%Y-%m-%dT%H:%M:%SZ"),
+                       .way = std::string(kPushWay),
+                       .user = userField(user),
+                       .files = {},
+                       .sent_to = sent_to,
+                       .summary = summary};
+    if (entry.number == 0) return false;
+    all->push_back(log);
+    all->back().content = logBeforeNextEntry(history) + entryLine(entry);
+    return true;
+  };
+  return files.replaceFilesAmended(std::span(&log, 1), append, failure);
+}
+
 RecordingFileSystem::RecordingFileSystem(FileSystem& files, SaveWay way, std::string user,
                                          std::function<std::time_t()> clock)
     : ForwardingFileSystem(files),
@@ -232,11 +298,8 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     return false;
   }
   HistoryEntry entry;
-  entry.number = history.entries.empty() ? 1 : history.entries.back().number + 1;
-  if (entry.number > kMostSaveNumber) {
-    *failure = {std::string(kHistoryLog), "it holds the highest save number there may be"};
-    return false;
-  }
+  entry.number = nextSaveNumber(history, failure);
+  if (entry.number == 0) return false;
   entry.time = utcText(clock_(), "%Y-%m-%dT%H:%M:%SZ");
   entry.way = wayName(way_);
   entry.user = user_;
@@ -274,13 +337,10 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     keep(after, std::move(after_content), save.name);
     entry.files.push_back({save.name, before, after});
   }
-  // A torn last line is let go: the log goes on from its last whole line.
-  std::string log = history.log.substr(0, history.log.rfind('\n') + 1);
-  if (history.torn_line == 0) log = history.log;
   saves.insert(saves.end(), std::make_move_iterator(kept.begin()),
                std::make_move_iterator(kept.end()));
   saves.push_back({.name = std::string(kHistoryLog),
-                   .content = log + entryLine(entry),
+                   .content = logBeforeNextEntry(history) + entryLine(entry),
                    .line_ends = LineEnds::kExact});
   return true;
 }

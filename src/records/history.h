@@ -14,6 +14,14 @@
 // AFTER the SHA-256 of the file's content, or "-" where there was none. A
 // folder without "census-history/" keeps no history, and the dialogue never
 // makes one.
+//
+// A push of the figures to DHIS2 changes no file here; it is an entry of
+// its own, of the way push, with the address sent to and what the server
+// said instead of files:
+//
+//   NUMBER TIME push USER URL SUMMARY
+//   4	2026-12-11T09:00:00Z	push	ada	https://dhis2.example.org	144 imported, 0 updated, 0
+//   ignored
 #pragma once
 
 #include <cstddef>
@@ -33,9 +41,9 @@ inline constexpr std::string_view kHistoryFolder = "census-history";
 inline constexpr std::string_view kHistoryLog = "census-history/log";
 inline constexpr std::string_view kNoContent = "-";
 
-enum class SaveWay { kDialogue, kImport, kServe, kRestore };
+enum class SaveWay { kDialogue, kImport, kServe, kRestore, kPush };
 
-// "dialogue", "import", "serve", "restore".
+// "dialogue", "import", "serve", "restore", "push".
 std::string_view wayName(SaveWay way);
 
 struct HistoryFile {
@@ -49,7 +57,9 @@ struct HistoryEntry {
   std::string time;  // "2026-12-10T17:30:00Z"
   std::string way;
   std::string user;
-  std::vector<HistoryFile> files;
+  std::vector<HistoryFile> files;  // none for a push
+  std::string sent_to;             // a push: the address, as "https://dhis2.example.org"
+  std::string summary;             // a push: "144 imported, 0 updated, 0 ignored"
 };
 
 struct History {
@@ -79,6 +89,13 @@ std::optional<std::string> readKeptContent(FileSystem& files, const std::string&
 // Makes "census-history/" and its empty log. Returns false with *reason set
 // where it cannot; one that exists is left as it is.
 bool startHistory(FileSystem& files, std::string* reason);
+
+// Adds an entry for a push of the figures to sent_to, which the server
+// answered with summary, where a history is kept; does nothing where none
+// is. Neither may hold a tab or a line end. Returns false with *failure
+// set where the log cannot be written.
+bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
+                const std::string& sent_to, const std::string& summary, SaveFailure* failure);
 
 // Whether a file is one of the five data files, whose saves are recorded.
 bool isDataFile(std::string_view name);

@@ -326,6 +326,11 @@ HttpAnswer historyPage(FileSystem& files) {
     for (const HistoryFile& file : entry->files) {
       body += "<li>" + html(describeChange(files, file)) + "</li>\n";
     }
+    if (entry->files.empty()) {
+      // A push changed no file: there is nothing to restore.
+      body += "<li>" + html(describePush(*entry)) + "</li>\n</ul></li>\n";
+      continue;
+    }
     body +=
         "</ul>\n<form method=\"post\" action=\"/history/restore\"><input type=\"hidden\" "
         "name=\"number\" value=\"" +

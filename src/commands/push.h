@@ -1,0 +1,79 @@
+// `census push URL`: sends the figures of the three lists, as the data value
+// set `census export --format dhis2` writes, to a DHIS2 server's
+// URL/api/dataValueSets, and says what the server made of them from its
+// import summary:
+//
+//   census push: 140 imported, 4 updated, 0 ignored
+//
+// and, for each value it ignored, the object and the reason it gave. Over
+// HTTPS with the server's certificate verified, or plain HTTP to
+// 127.0.0.1 alone; signed in with "Authorization: ApiToken TOKEN" where a
+// token file is given. A push the server answered is recorded in the
+// folder's history where one is kept (records/history.h).
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <optional>
+#include <ostream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "os/file_system.h"
+#include "os/web_post.h"
+
+namespace census {
+
+// What a push is asked for.
+struct PushRequest {
+  std::string url;         // the server, as "https://dhis2.example.org" or ".../dhis"
+  bool dry_run = false;    // the server checks the values and stores none
+  std::string token_file;  // "" to send no token
+  std::string ca_file;     // "" for the system's store
+  std::string period;      // as for the export: "" for the mapping's or this year
+  std::chrono::seconds timeout{30};
+};
+
+// A server's address as census sends to it.
+struct PushAddress {
+  bool secure = true;
+  std::string host;
+  std::uint16_t port = 443;
+  std::string path;  // "" or "/dhis", without a slash at its end
+  std::string url;   // the whole address, as it is said and recorded
+};
+
+// Takes a URL apart: https with any host, or http with 127.0.0.1; no user
+// name or password, query or fragment in it. Returns nullopt with *problem
+// set where it is not one census sends to.
+std::optional<PushAddress> parsePushAddress(const std::string& url, std::string* problem);
+
+// What a DHIS2 server says of an import, in either of its shapes: the
+// import summary itself, or (newer servers) wrapped as its "response".
+struct ImportSummary {
+  std::string status;       // "SUCCESS", "WARNING", "ERROR"
+  std::string description;  // why, where the status is "ERROR"
+  long long imported = 0;
+  long long updated = 0;
+  long long ignored = 0;
+  std::vector<std::pair<std::string, std::string>> conflicts;  // object, reason
+};
+
+// nullopt where body is no import summary.
+std::optional<ImportSummary> parseImportSummary(const std::string& body);
+
+// Sends one request and returns the answer: postToWeb, or a stand-in.
+using WebPoster = std::function<WebAnswer(const WebPost&)>;
+
+// The command. Returns kExitSuccess where the server took every value;
+// kExitFailure where it ignored or refused any, where there is nothing to
+// send or a list cannot be read, or where the push cannot be recorded;
+// kExitUsage for a URL, token file or mapping census cannot use, and where
+// no answer came (the reason is said: the name not found, the connection
+// refused, the certificate, the timeout) or the server did not let the
+// token in. The token is never written anywhere.
+int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post,
+            const std::string& user, std::ostream& out, std::ostream& errors);
+
+}  // namespace census

@@ -1,0 +1,121 @@
+#include <windows.h>
+#include <winhttp.h>
+
+#include <memory>
+
+#include "os/web_post.h"
+#include "os/wide_text_win32.h"
+
+namespace census {
+namespace {
+
+struct HandleCloser {
+  void operator()(void* handle) const { WinHttpCloseHandle(handle); }
+};
+using Handle = std::unique_ptr<void, HandleCloser>;
+
+// What went wrong, by WinHTTP's error number, in census's words.
+WebAnswer failureOf(DWORD error) {
+  switch (error) {
+    case ERROR_WINHTTP_NAME_NOT_RESOLVED:
+      return webFailure(WebFailure::kNameNotFound, "the name is not known");
+    case ERROR_WINHTTP_CANNOT_CONNECT:
+    case ERROR_WINHTTP_CONNECTION_ERROR:
+      return webFailure(WebFailure::kRefused, "the connection was refused");
+    case ERROR_WINHTTP_TIMEOUT:
+      return webFailure(WebFailure::kTimeout, "no answer within the time allowed");
+    case ERROR_WINHTTP_SECURE_FAILURE:
+    case ERROR_WINHTTP_SECURE_CERT_CN_INVALID:
+    case ERROR_WINHTTP_SECURE_CERT_DATE_INVALID:
+    case ERROR_WINHTTP_SECURE_INVALID_CA:
+    case ERROR_WINHTTP_SECURE_CERT_REV_FAILED:
+    case ERROR_WINHTTP_SECURE_INVALID_CERT:
+    case ERROR_WINHTTP_SECURE_CERT_REVOKED:
+      return webFailure(WebFailure::kCertificate,
+                        "Windows does not trust the server's certificate");
+    case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
+      return webFailure(WebFailure::kOther,
+                        "no secure connection could be made (Windows' secure channel failed)");
+    default:
+      return webFailure(WebFailure::kOther,
+                        "the request failed (WinHTTP error " + std::to_string(error) + ")");
+  }
+}
+
+std::wstring headersText(const WebPost& post) {
+  std::string text;
+  for (const auto& [name, value] : post.headers) text += name + ": " + value + "\r\n";
+  return wideFromUtf8(text);
+}
+
+bool readBody(HINTERNET request, std::string* body, WebAnswer* failure) {
+  for (;;) {
+    DWORD available = 0;
+    if (!WinHttpQueryDataAvailable(request, &available)) {
+      *failure = failureOf(GetLastError());
+      return false;
+    }
+    if (available == 0) return true;
+    if (body->size() + available > kMostWebAnswerBytes) {
+      *failure = webFailure(WebFailure::kOther, "the answer is larger than 16 MiB");
+      return false;
+    }
+    const std::size_t had = body->size();
+    body->resize(had + available);
+    DWORD read = 0;
+    if (!WinHttpReadData(request, body->data() + had, available, &read)) {
+      *failure = failureOf(GetLastError());
+      return false;
+    }
+    body->resize(had + read);
+  }
+}
+
+std::string headerOf(HINTERNET request, DWORD which) {
+  wchar_t value[256];
+  DWORD size = sizeof value;
+  if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+                           WINHTTP_NO_HEADER_INDEX)) {
+    return "";
+  }
+  return utf8FromWide(std::wstring(value, size / sizeof(wchar_t)));
+}
+
+}  // namespace
+
+bool webPostTakesCaFile() { return false; }
+
+WebAnswer postToWeb(const WebPost& post) {
+  const Handle session(WinHttpOpen(L"census", WINHTTP_ACCESS_TYPE_DEFAULT_PROXY,
+                                   WINHTTP_NO_PROXY_NAME, WINHTTP_NO_PROXY_BYPASS, 0));
+  if (!session) return failureOf(GetLastError());
+  const int timeout = static_cast<int>(post.timeout.count() * 1000);
+  WinHttpSetTimeouts(session.get(), timeout, timeout, timeout, timeout);
+  const Handle connection(
+      WinHttpConnect(session.get(), wideFromUtf8(post.host).c_str(), post.port, 0));
+  if (!connection) return failureOf(GetLastError());
+  const Handle request(WinHttpOpenRequest(
+      connection.get(), L"POST", wideFromUtf8(post.target).c_str(), nullptr, WINHTTP_NO_REFERER,
+      WINHTTP_DEFAULT_ACCEPT_TYPES, post.secure ? WINHTTP_FLAG_SECURE : 0));
+  if (!request) return failureOf(GetLastError());
+  const std::wstring headers = headersText(post);
+  if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
+                          const_cast<char*>(post.body.data()), static_cast<DWORD>(post.body.size()),
+                          static_cast<DWORD>(post.body.size()), 0) ||
+      !WinHttpReceiveResponse(request.get(), nullptr)) {
+    return failureOf(GetLastError());
+  }
+  WebAnswer answer;
+  DWORD status = 0;
+  DWORD size = sizeof status;
+  if (!WinHttpQueryHeaders(request.get(), WINHTTP_QUERY_STATUS_CODE | WINHTTP_QUERY_FLAG_NUMBER,
+                           WINHTTP_HEADER_NAME_BY_INDEX, &status, &size, WINHTTP_NO_HEADER_INDEX)) {
+    return failureOf(GetLastError());
+  }
+  answer.status = static_cast<int>(status);
+  answer.content_type = headerOf(request.get(), WINHTTP_QUERY_CONTENT_TYPE);
+  if (!readBody(request.get(), &answer.body, &answer)) return answer;
+  return answer;
+}
+
+}  // namespace census
