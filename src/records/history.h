@@ -20,8 +20,7 @@
 // said instead of files:
 //
 //   NUMBER TIME push USER URL SUMMARY
-//   4	2026-12-11T09:00:00Z	push	ada	https://dhis2.example.org	144 imported, 0 updated, 0
-//   ignored
+//   4	2026-12-11T09:00:00Z	push	ada	https://hmis.ng	8 imported, 0 updated, 0 ignored
 #pragma once
 
 #include <cstddef>
