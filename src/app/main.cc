@@ -13,6 +13,8 @@ int main(int argc, char** argv) {
   // stream needs no buffer of its own: every flush becomes one write.
   std::ios::sync_with_stdio(false);
   std::cout.rdbuf()->pubsetbuf(nullptr, 0);
+  // A Windows console is spoken to in UTF-16; pipes and files keep their bytes.
+  census::useConsoleText();
   const std::vector<std::string> arguments = census::commandLineArguments(argc, argv);
   const auto platform = census::makeSystemPlatform();
   census::DiskOptions disk;

@@ -91,6 +91,13 @@ inline std::string utcText(std::time_t moment, const char* format) {
   return std::string(text, std::strftime(text, sizeof text, format, &utc));
 }
 
+// Where a standard stream is a console that speaks UTF-16 (on Windows),
+// makes std::cin, std::cout and std::cerr convert between it and UTF-8,
+// so that every letter shows and what is typed arrives as UTF-8. A stream
+// that is a pipe or a file keeps its bytes exactly as they are. Does
+// nothing elsewhere.
+void useConsoleText();
+
 // Writes standard output byte for byte, without line-end translation, for
 // output whose line ends are fixed by its format (CSV, JSON, HTML).
 void useBinaryStandardOutput();

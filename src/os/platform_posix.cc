@@ -267,4 +267,7 @@ void useBinaryStandardOutput() {}
 
 void useBinaryStandardInput() {}
 
+// A terminal here speaks the bytes it is given: UTF-8 passes as it is.
+void useConsoleText() {}
+
 }  // namespace census

@@ -10,10 +10,13 @@
 #include <bcrypt.h>
 #include <shellapi.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <iostream>
 
+#include "os/console_text.h"
 #include "os/file_system.h"
 #include "os/platform.h"
 #include "os/wide_text_win32.h"
@@ -138,6 +141,58 @@ std::tm utcTime(std::time_t moment) {
   std::tm time{};
   gmtime_s(&time, &moment);
   return time;
+}
+
+namespace {
+
+// The standard handle where it is a console; nullptr where it is a pipe, a
+// file or none.
+HANDLE consoleOf(DWORD which) {
+  const HANDLE handle = GetStdHandle(which);
+  DWORD mode = 0;
+  return handle != INVALID_HANDLE_VALUE && GetConsoleMode(handle, &mode) ? handle : nullptr;
+}
+
+bool writeToConsole(HANDLE console, std::u16string_view text) {
+  while (!text.empty()) {
+    DWORD written = 0;
+    const auto count = static_cast<DWORD>(std::min<std::size_t>(text.size(), 8192));
+    if (!WriteConsoleW(console, reinterpret_cast<const wchar_t*>(text.data()), count, &written,
+                       nullptr) ||
+        written == 0) {
+      return false;
+    }
+    text.remove_prefix(written);
+  }
+  return true;
+}
+
+bool readFromConsole(HANDLE console, std::u16string* text) {
+  wchar_t buffer[1024];
+  DWORD got = 0;
+  if (!ReadConsoleW(console, buffer, 1024, &got, nullptr) || got == 0) return false;
+  text->append(reinterpret_cast<const char16_t*>(buffer), got);
+  return true;
+}
+
+}  // namespace
+
+void useConsoleText() {
+  // The buffers live as long as the streams, which flush at the very end:
+  // they are never freed.
+  const auto writeTo = [](std::ostream& stream, DWORD which) {
+    if (const HANDLE console = consoleOf(which)) {
+      stream.flush();
+      stream.rdbuf(new ConsoleWriteBuffer(
+          [console](std::u16string_view text) { return writeToConsole(console, text); }));
+    }
+  };
+  writeTo(std::cout, STD_OUTPUT_HANDLE);
+  writeTo(std::cerr, STD_ERROR_HANDLE);
+  if (const HANDLE console = consoleOf(STD_INPUT_HANDLE)) {
+    std::cin.rdbuf(new ConsoleReadBuffer(
+        [console](std::u16string* text) { return readFromConsole(console, text); }));
+  }
 }
 
 void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
