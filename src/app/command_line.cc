@@ -26,11 +26,15 @@ constexpr std::string_view kVersionText = "census " CENSUS_VERSION
                                           "Copyright (c) 2026 the census authors\n"
                                           "License: MIT";
 
-constexpr std::string_view kHelpFooter =
-    "With no command, census runs the dialogue: it asks for a number (-1 quits)\n"
-    "and an option code from 1 to 10 at each pass; 'man census' lists the codes.\n"
-    "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
-    "Report problems to the census authors <census@example.org>.";
+// The help's last lines; the manual is named as this platform has it.
+std::string helpFooter() {
+  return "With no command, census runs the dialogue: it asks for a number (-1 quits)\n"
+         "and an option code from 1 to 10 at each pass; " +
+         std::string(manualName()) +
+         " lists the codes.\n"
+         "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
+         "Report problems to the census authors <census@example.org>.";
+}
 
 // The settings of every command; each reads only its own.
 struct CommandSettings {
@@ -325,7 +329,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
   CLI::App app{"census: record and review population figures of Nigerian states.", "census"};
   // A path such as /tmp/x.csv is a path on every platform, never an option.
   app.allow_windows_style_options(false);
-  app.footer(std::string(kHelpFooter));
+  app.footer(helpFooter());
   app.get_formatter()->label("SUBCOMMAND", "COMMAND");
   app.set_version_flag("--version", std::string(kVersionText));
   std::string directory;

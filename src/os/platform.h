@@ -9,6 +9,7 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace census {
@@ -97,6 +98,10 @@ inline std::string utcText(std::time_t moment, const char* format) {
 // that is a pipe or a file keeps its bytes exactly as they are. Does
 // nothing elsewhere.
 void useConsoleText();
+
+// How the help names the manual as it is installed: "'man census'", or
+// on Windows the text file beside census.exe, "census-manual.txt".
+std::string_view manualName();
 
 // Writes standard output byte for byte, without line-end translation, for
 // output whose line ends are fixed by its format (CSV, JSON, HTML).

@@ -270,4 +270,6 @@ void useBinaryStandardInput() {}
 // A terminal here speaks the bytes it is given: UTF-8 passes as it is.
 void useConsoleText() {}
 
+std::string_view manualName() { return "'man census'"; }
+
 }  // namespace census

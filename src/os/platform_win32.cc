@@ -199,4 +199,6 @@ void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 void useBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
+std::string_view manualName() { return "census-manual.txt"; }
+
 }  // namespace census

@@ -87,7 +87,7 @@ TEST_F(CommandLine, HelpAndVersionGoToStandardOutputAndRunNothing) {
   for (const std::string flag : {"-h", "--help"}) {
     EXPECT_EQ(run({flag}, "-1"), kExitSuccess);
     EXPECT_NE(out.str().find("Usage: census"), std::string::npos) << out.str();
-    EXPECT_NE(out.str().find("man census"), std::string::npos) << out.str();
+    EXPECT_NE(out.str().find(manualName()), std::string::npos) << out.str();
     EXPECT_EQ(errors.str(), "");
   }
   EXPECT_EQ(run({"--version"}), kExitSuccess);
