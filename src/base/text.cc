@@ -14,8 +14,8 @@ constexpr std::array<char32_t, 32> kWindows1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-// The length of the valid UTF-8 sequence at the front of bytes, with its
-// code point; 0 where there is none.
+}  // namespace
+
 std::size_t utf8SequenceAt(std::string_view bytes, char32_t* code_point) {
   const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(bytes[i]); };
   const unsigned char lead = byte(0);
@@ -44,6 +44,16 @@ std::size_t utf8SequenceAt(std::string_view bytes, char32_t* code_point) {
   *code_point = value;
   return length;
 }
+
+std::string asciiLowered(std::string_view text) {
+  std::string lower(text);
+  for (char& c : lower) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return lower;
+}
+
+namespace {
 
 // The next character of bytes, as UTF-8 reads it or else as Windows-1252;
 // returns how many bytes it took.

@@ -18,6 +18,14 @@ namespace census {
 //   utf8FromBytes("H\xF4pital") == "H\xC3\xB4pital"  // "Hôpital"
 std::string utf8FromBytes(std::string_view bytes);
 
+// The length of the valid UTF-8 sequence at the front of bytes, with its
+// code point; 0 where there is none (a byte that starts none, a sequence
+// cut short, overlong, a surrogate or beyond U+10FFFF).
+std::size_t utf8SequenceAt(std::string_view bytes, char32_t* code_point);
+
+// The text with A to Z as a to z; every other byte as it is.
+std::string asciiLowered(std::string_view text);
+
 // Appends the character c, a Unicode scalar value, as UTF-8.
 void appendUtf8(char32_t c, std::string& out);
 

@@ -51,12 +51,6 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(" \t") - first + 1));
 }
 
-std::string lowered(std::string text) {
-  std::transform(text.begin(), text.end(), text.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return text;
-}
-
 // A label exported behind an apostrophe, so no spreadsheet ran it, is the
 // label without it.
 std::string_view withoutFormulaGuard(std::string_view label) {
@@ -95,9 +89,9 @@ class Import {
     columns.count = header.fields.size();
     bool twice = false;
     for (std::size_t i = 0; i < header.fields.size(); ++i) {
-      const std::string name = lowered(trimmed(header.fields[i]));
+      const std::string name = asciiLowered(trimmed(header.fields[i]));
       for (std::size_t j = 0; j < i && !name.empty(); ++j) {
-        if (lowered(trimmed(header.fields[j])) == name) {
+        if (asciiLowered(trimmed(header.fields[j])) == name) {
           error(header.line, "the header names the column " + quotedForScreen(name) +
                                  " twice, as fields " + std::to_string(j + 1) + " and " +
                                  std::to_string(i + 1));
@@ -107,7 +101,7 @@ class Import {
     }
     if (twice) return std::nullopt;
     for (std::size_t i = header.fields.size(); i-- > 0;) {
-      const std::string name = lowered(trimmed(header.fields[i]));
+      const std::string name = asciiLowered(trimmed(header.fields[i]));
       if (name == "list") columns.list = i;
       for (std::size_t n = 0; n < kNamings.size(); ++n) {
         if (name == kNamings[n].column) columns.namings[n] = i;

@@ -20,11 +20,6 @@ using Json = nlohmann::json;
 // An API token is one word of visible ASCII; a file of a kilobyte holds any.
 constexpr std::size_t kMostTokenBytes = 1024;
 
-std::string lowered(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return text;
-}
-
 bool isHostName(std::string_view host) {
   return !host.empty() && host.size() <= 253 && host.front() != '-' && host.front() != '.' &&
          host.find_first_not_of("abcdefghijklmnopqrstuvwxyz0123456789-.") == std::string::npos;
@@ -146,15 +141,15 @@ bool tokenFromFile(const std::string& file, std::string* token, std::ostream& er
 
 WebPost postOf(const PushAddress& address, const PushRequest& request, const std::string& token,
                std::string body) {
-  WebPost post{.secure = address.secure,
-               .host = address.host,
-               .port = address.port,
-               .target = (address.path.empty() ? "" : address.path) + "/api/dataValueSets" +
-                         (request.dry_run ? "?dryRun=true" : ""),
-               .headers = {{"Content-Type", "application/json"}, {"Accept", "application/json"}},
-               .body = std::move(body),
-               .ca_file = request.ca_file,
-               .timeout = request.timeout};
+  WebPost post{
+      .secure = address.secure,
+      .host = address.host,
+      .port = address.port,
+      .target = address.path + "/api/dataValueSets" + (request.dry_run ? "?dryRun=true" : ""),
+      .headers = {{"Content-Type", "application/json"}, {"Accept", "application/json"}},
+      .body = std::move(body),
+      .ca_file = request.ca_file,
+      .timeout = request.timeout};
   if (!token.empty()) post.headers.emplace_back("Authorization", "ApiToken " + token);
   return post;
 }
@@ -169,7 +164,7 @@ void sayConflicts(const ImportSummary& summary, std::ostream& out) {
 
 std::optional<PushAddress> parsePushAddress(const std::string& url, std::string* problem) {
   const std::size_t colon = url.find("://");
-  const std::string scheme = colon == std::string::npos ? "" : lowered(url.substr(0, colon));
+  const std::string scheme = colon == std::string::npos ? "" : asciiLowered(url.substr(0, colon));
   if (scheme != "https" && scheme != "http") {
     *problem = "the address must begin with https://, as https://dhis2.example.org";
     return std::nullopt;
@@ -196,7 +191,7 @@ std::optional<PushAddress> parsePushAddress(const std::string& url, std::string*
   // An IPv6 address ("[::1]") is no host census takes: its colons are no port.
   const std::size_t port_colon =
       authority.starts_with('[') ? std::string::npos : authority.rfind(':');
-  address.host = lowered(authority.substr(0, port_colon));
+  address.host = asciiLowered(authority.substr(0, port_colon));
   if (port_colon != std::string::npos) {
     const std::string port = authority.substr(port_colon + 1);
     unsigned value = 0;

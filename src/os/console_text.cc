@@ -2,11 +2,12 @@
 
 #include <cstdint>
 
+#include "base/text.h"
+
 namespace census {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
-constexpr char32_t kInvalid = 0x110000;  // beyond every character
 
 // The length of the UTF-8 sequence a byte starts, or 0 for one that starts none.
 std::size_t sequenceLength(unsigned char lead) {
@@ -17,22 +18,6 @@ std::size_t sequenceLength(unsigned char lead) {
   return 0;
 }
 
-// The character a whole sequence holds, or kInvalid for one that is
-// broken, overlong, a surrogate or beyond U+10FFFF.
-char32_t decoded(std::string_view sequence) {
-  const auto byte = [&](std::size_t i) { return static_cast<unsigned char>(sequence[i]); };
-  if (sequence.size() == 1) return byte(0);
-  char32_t c = byte(0) & (0xFF >> (sequence.size() + 1));
-  for (std::size_t i = 1; i < sequence.size(); ++i) {
-    if ((byte(i) & 0xC0) != 0x80) return kInvalid;
-    c = (c << 6) | (byte(i) & 0x3F);
-  }
-  constexpr char32_t kLeast[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (sequence.size() > 1 && c < kLeast[sequence.size()]) return kInvalid;
-  if ((c >= 0xD800 && c <= 0xDFFF) || c > 0x10FFFF) return kInvalid;
-  return c;
-}
-
 void appendUtf16(std::u16string& text, char32_t c) {
   if (c < 0x10000) {
     text += static_cast<char16_t>(c);
@@ -41,24 +26,6 @@ void appendUtf16(std::u16string& text, char32_t c) {
   c -= 0x10000;
   text += static_cast<char16_t>(0xD800 + (c >> 10));
   text += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-}
-
-void appendUtf8(std::string& text, char32_t c) {
-  if (c < 0x80) {
-    text += static_cast<char>(c);
-  } else if (c < 0x800) {
-    text += static_cast<char>(0xC0 | (c >> 6));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else if (c < 0x10000) {
-    text += static_cast<char>(0xE0 | (c >> 12));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    text += static_cast<char>(0xF0 | (c >> 18));
-    text += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-    text += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-    text += static_cast<char>(0x80 | (c & 0x3F));
-  }
 }
 
 // Where the text ends with the start of a sequence whose rest has not come
@@ -78,16 +45,11 @@ std::u16string utf16FromUtf8(std::string_view text) {
   std::u16string wide;
   wide.reserve(text.size());
   for (std::size_t i = 0; i < text.size();) {
-    const std::size_t length = sequenceLength(static_cast<unsigned char>(text[i]));
-    if (length == 0 || i + length > text.size()) {
-      appendUtf16(wide, kReplacement);
-      ++i;
-      continue;
-    }
-    const char32_t c = decoded(text.substr(i, length));
-    // A broken sequence gives one replacement for its lead byte alone.
-    appendUtf16(wide, c == kInvalid ? kReplacement : c);
-    i += c == kInvalid ? 1 : length;
+    char32_t c = kReplacement;
+    // A byte that starts no whole sequence is one replacement of its own.
+    const std::size_t length = utf8SequenceAt(text.substr(i), &c);
+    appendUtf16(wide, length == 0 ? kReplacement : c);
+    i += length == 0 ? 1 : length;
   }
   return wide;
 }
@@ -100,12 +62,12 @@ std::string utf8FromUtf16(std::u16string_view text) {
     const bool high = unit >= 0xD800 && unit <= 0xDBFF;
     const bool low_follows = i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF;
     if (high && low_follows) {
-      appendUtf8(narrow, 0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      appendUtf8(0x10000 + ((char32_t{unit} - 0xD800) << 10) + (text[i + 1] - 0xDC00), narrow);
       ++i;
     } else if (unit >= 0xD800 && unit <= 0xDFFF) {
-      appendUtf8(narrow, kReplacement);
+      appendUtf8(kReplacement, narrow);
     } else {
-      appendUtf8(narrow, unit);
+      appendUtf8(unit, narrow);
     }
   }
   return narrow;

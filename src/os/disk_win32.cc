@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/text.h"
 #include "os/disk.h"
 #include "os/file_system.h"
 #include "os/wide_text_win32.h"
@@ -203,8 +204,7 @@ std::string canonicalPath(const std::string& path) {
       std::filesystem::weakly_canonical(wide(absolutePath(path)), ignored);
   std::string name = canonical.empty() ? absolutePath(path) : utf8FromWide(canonical.wstring());
   // Names differ on NTFS only in more than their case.
-  for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return name;
+  return asciiLowered(name);
 }
 
 std::FILE* openToRead(const std::string& path, std::string* reason) {

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "base/text.h"
+
 namespace census {
 namespace {
 
@@ -32,13 +34,6 @@ std::string decodeFormText(std::string_view text) {
   return decoded;
 }
 
-std::string lowered(std::string_view text) {
-  std::string lower(text);
-  std::transform(lower.begin(), lower.end(), lower.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  return lower;
-}
-
 // The value of a parameter of a header value: boundary in
 // "multipart/form-data; boundary=xyz", name in "form-data; name="file"".
 std::optional<std::string_view> headerParameter(std::string_view value, std::string_view name) {
@@ -51,7 +46,7 @@ std::optional<std::string_view> headerParameter(std::string_view value, std::str
     const std::size_t equals = rest.find('=');
     const std::size_t next = rest.find(';');
     if (equals != std::string_view::npos && equals < next &&
-        lowered(rest.substr(0, equals)) == name) {
+        asciiLowered(rest.substr(0, equals)) == name) {
       std::string_view found = rest.substr(equals + 1);
       if (found.starts_with('"')) {
         const std::size_t end = found.find('"', 1);
@@ -110,7 +105,7 @@ std::optional<std::string> formField(const std::vector<std::pair<std::string, st
 
 std::optional<std::string> multipartField(std::string_view content_type, std::string_view body,
                                           std::string_view name) {
-  if (!lowered(content_type).starts_with("multipart/form-data")) return std::nullopt;
+  if (!asciiLowered(content_type).starts_with("multipart/form-data")) return std::nullopt;
   const std::optional<std::string_view> boundary = headerParameter(content_type, "boundary");
   if (!boundary || boundary->empty() || boundary->size() > 200) return std::nullopt;
   const std::string delimiter = "--" + std::string(*boundary);
@@ -134,7 +129,7 @@ std::optional<std::string> multipartField(std::string_view content_type, std::st
       rest = line_end == rest.size() ? std::string_view() : rest.substr(line_end + 2);
       const std::size_t colon = line.find(':');
       if (colon == std::string_view::npos ||
-          lowered(line.substr(0, colon)) != "content-disposition") {
+          asciiLowered(line.substr(0, colon)) != "content-disposition") {
         continue;
       }
       const std::optional<std::string_view> part_name = headerParameter(line, "name");

@@ -50,19 +50,13 @@ BodyFraming framingOf(const Parser& parser) {
   return framing;
 }
 
-std::string lowered(std::string_view text) {
-  std::string lower(text);
-  for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return lower;
-}
-
 HttpRequest requestOf(Parser& parser) {
   http::request<http::string_body> message = parser.release();
   HttpRequest request;
   request.method = std::string(message.method_string());
   request.target = std::string(message.target());
   for (const auto& field : message) {
-    request.headers.emplace_back(lowered(field.name_string()), std::string(field.value()));
+    request.headers.emplace_back(asciiLowered(field.name_string()), std::string(field.value()));
   }
   request.body = std::move(message.body());
   return request;
