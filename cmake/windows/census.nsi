@@ -6,7 +6,9 @@
 ; The program goes to %LOCALAPPDATA%\Programs\census (or where the user
 ; says), the figures stay in Documents\census: the uninstaller takes the
 ; program away and never the data folder. /S installs and uninstalls
-; silently.
+; silently. Exit status: 0 done; 2 census was running, nothing was
+; changed; 3 done, but the user's Path was too long to change, which an
+; interactive run says in a message box.
 
 ; A 64-bit installer, as census.exe is a 64-bit program: it runs where
 ; census runs, and under Wine without 32-bit Wine.
@@ -161,6 +163,16 @@ FunctionEnd
 !insertmacro REMOVE_CENSUS_EXE ""
 !insertmacro REMOVE_CENSUS_EXE "un."
 
+; The user's Path is too long for this installer's strings: the user is
+; told what to do by hand, and a silent run ends with status 3.
+!macro PATH_TOO_LONG what
+  DetailPrint "Your Path is too long for census to change. ${what}."
+  MessageBox MB_OK|MB_ICONEXCLAMATION \
+    "Your Path is too long for census to change.$\r$\n$\r$\n${what}: in Settings, search for $\"environment variables$\" and edit Path." \
+    /SD IDOK
+  SetErrorLevel 3
+!macroend
+
 !macro WRITE_USER_PATH
   ${If} $UserPath == $PathBefore
     ; unchanged: left as it is, its type too
@@ -220,7 +232,9 @@ SectionEnd
 Section "-Path"
   Call PathWithoutCensus
   ${If} $PathState == "unreadable"
-    DetailPrint "Your Path is too long for this installer to change: add $INSTDIR to it yourself."
+    ${If} ${SectionIsSelected} ${SecPath}
+      !insertmacro PATH_TOO_LONG "Add $INSTDIR to it yourself"
+    ${EndIf}
     Return
   ${EndIf}
   ${If} ${SectionIsSelected} ${SecPath}
@@ -229,7 +243,7 @@ Section "-Path"
     IntOp $R0 $R0 + $R1
     IntOp $R0 $R0 + 2 ; the ";" and the string's end
     ${If} $R0 > ${NSIS_MAX_STRLEN}
-      DetailPrint "Your Path is too long for this installer to change: add $INSTDIR to it yourself."
+      !insertmacro PATH_TOO_LONG "Add $INSTDIR to it yourself"
       Return
     ${EndIf}
     ${If} $UserPath == ""
@@ -252,6 +266,8 @@ Section "Uninstall"
   Call un.PathWithoutCensus
   ${If} $PathState == "readable"
     !insertmacro WRITE_USER_PATH
+  ${ElseIf} $PathState == "unreadable"
+    !insertmacro PATH_TOO_LONG "If $INSTDIR is on it, take it off yourself"
   ${EndIf}
 
   !insertmacro PROGRAM_FILES REMOVE_FILE

@@ -10,24 +10,37 @@ if(NOT MANDOC OR NOT MAKENSIS)
 endif()
 
 set(windows_files ${CMAKE_BINARY_DIR}/windows-files)
-# source in the project -> name in the package
+# The READMEs are written for Windows users (doc/windows), with the
+# version and the contact filled in.
+set(windows_readmes ${CMAKE_BINARY_DIR}/windows-readmes)
+configure_file(${CMAKE_SOURCE_DIR}/doc/windows/README.txt ${windows_readmes}/README.txt @ONLY)
+configure_file(${CMAKE_SOURCE_DIR}/doc/windows/examples-README.txt ${windows_readmes}/examples-README.txt COPYONLY)
+# source -> name in the package
 set(windows_texts
-    README.md README.txt
-    LICENSE LICENSE.txt
-    CHANGELOG.md CHANGELOG.txt
-    examples/README.md examples/README.txt
-    examples/cens-stat.dat examples/cens-stat.dat)
+    ${windows_readmes}/README.txt README.txt
+    ${CMAKE_SOURCE_DIR}/LICENSE LICENSE.txt
+    ${CMAKE_SOURCE_DIR}/CHANGELOG.md CHANGELOG.txt
+    ${windows_readmes}/examples-README.txt examples/README.txt
+    ${CMAKE_SOURCE_DIR}/examples/cens-stat.dat examples/cens-stat.dat)
 set(to_crlf "sed -e 's/\\r$//' -e 's/$/\\r/'")
+# A .txt file starts with a UTF-8 byte order mark, by which Notepad and
+# every other Windows editor know it as UTF-8; a data file has none, as
+# census reads it. (No semicolons: a CMake list would split there.)
+set(bom "printf '\\357\\273\\277'")
 
 set(text_outputs ${windows_files}/census-manual.txt)
 set(text_commands
-    COMMAND sh -c "'${MANDOC}' -Tascii '${CMAKE_SOURCE_DIR}/doc/census.1' | col -b | ${to_crlf} > '${windows_files}/census-manual.txt'")
+    COMMAND sh -c "(${bom} && '${MANDOC}' -Tascii '${CMAKE_SOURCE_DIR}/doc/census.1' | col -b | ${to_crlf}) > '${windows_files}/census-manual.txt'")
 set(text_sources ${CMAKE_SOURCE_DIR}/doc/census.1)
 while(windows_texts)
   list(POP_FRONT windows_texts source name)
   list(APPEND text_outputs ${windows_files}/${name})
-  list(APPEND text_sources ${CMAKE_SOURCE_DIR}/${source})
-  list(APPEND text_commands COMMAND sh -c "${to_crlf} < '${CMAKE_SOURCE_DIR}/${source}' > '${windows_files}/${name}'")
+  list(APPEND text_sources ${source})
+  set(mark "")
+  if(name MATCHES "\\.txt$")
+    set(mark "${bom} && ")
+  endif()
+  list(APPEND text_commands COMMAND sh -c "(${mark}${to_crlf} < '${source}') > '${windows_files}/${name}'")
 endwhile()
 add_custom_command(
   OUTPUT ${text_outputs}

@@ -33,7 +33,7 @@ std::string helpFooter() {
          std::string(manualName()) +
          " lists the codes.\n"
          "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
-         "Report problems to the census authors <census@example.org>.";
+         "Report problems to " CENSUS_CONTACT ".";
 }
 
 // The settings of every command; each reads only its own.
