@@ -27,6 +27,7 @@ class FakePlatform final : public Platform {
     calls.push_back("browser " + url);
     return true;
   }
+  bool windowClosesOnExit() override { return false; }
 
   std::vector<std::string> calls;
 };

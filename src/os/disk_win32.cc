@@ -12,6 +12,7 @@
 #include "base/text.h"
 #include "os/disk.h"
 #include "os/file_system.h"
+#include "os/platform.h"
 #include "os/wide_text_win32.h"
 
 namespace census::disk {
@@ -19,22 +20,7 @@ namespace {
 
 std::wstring wide(const std::string& name) { return wideFromUtf8(name); }
 
-std::string lastErrorText() {
-  const DWORD error = GetLastError();
-  switch (error) {
-    case ERROR_ACCESS_DENIED:
-    case ERROR_SHARING_VIOLATION:
-      return errorText(EACCES);
-    case ERROR_FILE_NOT_FOUND:
-    case ERROR_PATH_NOT_FOUND:
-      return errorText(ENOENT);
-    case ERROR_DISK_FULL:
-    case ERROR_HANDLE_DISK_FULL:
-      return errorText(ENOSPC);
-    default:
-      return std::system_category().message(static_cast<int>(error));
-  }
-}
+std::string lastErrorText() { return systemErrorText(static_cast<int>(GetLastError())); }
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 

@@ -41,6 +41,12 @@ class Platform {
   // Opens a web address in the desktop's browser, without waiting for it.
   // Returns false where there is no browser to ask.
   virtual bool openInBrowser(const std::string& url) = 0;
+
+  // Whether the console window closes as soon as this program ends: on
+  // Windows, where the program is the console's only process (started from
+  // a shortcut rather than typed in a console), so that a message it left
+  // would vanish unread. False on POSIX, whose terminals are the user's.
+  virtual bool windowClosesOnExit() = 0;
 };
 
 // The platform this program was built for.
@@ -62,6 +68,12 @@ std::string operatingSystemUser();
 // Lets the process open as many files and connections as the system allows
 // it, not only the default soft limit; does nothing where there is none.
 void raiseOpenFileLimit();
+
+// A system error number in words: on POSIX strerror's for an errno; on
+// Windows census's own words for the common file and socket errors
+// ("the port is in use by another program" for 10048), else the system's
+// message, else "Windows error N", never "Unknown error".
+std::string systemErrorText(int code);
 
 // Makes dir the working directory. Returns false with *reason set ("No such
 // file or directory") where it cannot.

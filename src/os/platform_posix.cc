@@ -140,6 +140,8 @@ class PosixPlatform final : public Platform {
     return true;
   }
 
+  bool windowClosesOnExit() override { return false; }
+
   // A windowed calculator is started, not waited for, as a console does.
   void startCalculator() override {
     reapStartedPrograms();
@@ -156,6 +158,8 @@ class PosixPlatform final : public Platform {
 }  // namespace
 
 std::unique_ptr<Platform> makeSystemPlatform() { return std::make_unique<PosixPlatform>(); }
+
+std::string systemErrorText(int code) { return errorText(code); }
 
 bool secureRandomBytes(std::span<unsigned char> buffer) {
   std::size_t filled = 0;

@@ -61,6 +61,13 @@ class WindowsPlatform final : public Platform {
         nullptr, L"open", wideFromUtf8(url).c_str(), nullptr, nullptr, SW_SHOWNORMAL));
     return result > 32;
   }
+
+  // A console that census alone is attached to goes with it.
+  bool windowClosesOnExit() override {
+    DWORD processes[2];
+    return standardOutputIsConsole() && isConsole(L"CONIN$") &&
+           GetConsoleProcessList(processes, 2) == 1;
+  }
 };
 
 }  // namespace

@@ -11,11 +11,14 @@
 #include <optional>
 #include <set>
 #include <sstream>
+#include <thread>
 
 #include "base/exit_status.h"
 #include "base/text.h"
+#include "os/running_note.h"
 #include "web/exclusive_listen.h"
 #include "web/page.h"
+#include "web/serve_note.h"
 
 namespace census {
 namespace {
@@ -163,6 +166,7 @@ std::string logLine(std::string_view method, std::string_view path, int status, 
 std::string listenFailure(const beast::error_code& error) {
   if (error == net::error::address_in_use) return "the port is in use by another program";
   if (error == net::error::access_denied) return "the system does not let census take the port";
+  if (error.category() == boost::system::system_category()) return systemErrorText(error.value());
   return error.message();
 }
 
@@ -408,11 +412,76 @@ std::string exchangeOnce(Site& site, std::string_view request_bytes) {
   return std::move(bytes).str();
 }
 
+namespace {
+
+// The working directory, as census serve names the folder it serves.
+std::string servedFolder() {
+  std::error_code ignored;
+  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
+  return std::string(directory.begin(), directory.end());
+}
+
+// "http://127.0.0.1:8642/" of "http://127.0.0.1:8642/?token=...": the
+// address as it may be shown to anyone.
+std::string withoutToken(const std::string& address) {
+  return address.substr(0, address.find('?'));
+}
+
+// Takes the running note of folder; where a census serve that is still
+// starting holds it, waits up to 5 seconds, if told to, for it to write
+// its address.
+RunningNote::Outcome takeServeNote(RunningNote& note, const std::string& folder, bool wait,
+                                   std::string* held_text) {
+  std::string reason;
+  RunningNote::Outcome outcome = note.take(serveNoteName(folder), held_text, &reason);
+  for (int tries = 0; wait && tries < 50 && outcome == RunningNote::Outcome::kHeldByAnother &&
+                      !servedAddress(*held_text, folder);
+       ++tries) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    held_text->clear();
+    outcome = note.take(serveNoteName(folder), held_text, &reason);
+  }
+  return outcome;
+}
+
+int openRunningServer(const std::string& address, const std::string& folder, Platform& platform,
+                      std::ostream& errors) {
+  errors << "census: census serve already serves " << safeForScreen(folder) << " at "
+         << withoutToken(address) << "\n";
+  if (platform.openInBrowser(address)) {
+    errors << "census: opened it in the browser\n";
+  } else {
+    errors << "census: no browser to open; open " << address << " in one\n";
+  }
+  return kExitSuccess;
+}
+
+// Where the window closes as census ends (a shortcut's), keeps it open
+// until a key is pressed, so that the message above it can be read.
+void keepWindowUntilKey(Platform& platform, std::ostream& errors) {
+  if (!platform.windowClosesOnExit()) return;
+  errors << "census: press any key to close this window\n" << std::flush;
+  platform.waitForKey();
+}
+
+}  // namespace
+
 int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platform, int port,
              bool open_browser, std::ostream& errors) {
+  // One census serve per folder keeps the running note: a second start
+  // with --open (the shortcut's) opens the browser on that one.
+  const std::string folder = servedFolder();
+  RunningNote note;
+  std::string held_text;
+  const RunningNote::Outcome outcome = takeServeNote(note, folder, open_browser, &held_text);
+  const std::optional<std::string> running = servedAddress(held_text, folder);
+  if (open_browser && outcome == RunningNote::Outcome::kHeldByAnother && running) {
+    return openRunningServer(*running, folder, platform, errors);
+  }
   const std::optional<AccessKeys> placeholder = makeAccessKeys(port);
   if (!placeholder) {
     errors << "census: cannot read the system's random source for a token\n";
+    if (open_browser) keepWindowUntilKey(platform, errors);
     return kExitUsage;
   }
   raiseOpenFileLimit();
@@ -423,7 +492,11 @@ int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platfo
   std::string reason;
   std::unique_ptr<HttpServer> server = HttpServer::listen(site, port, errors, &reason);
   if (!server) {
+    if (running && withoutToken(*running) == "http://127.0.0.1:" + std::to_string(port) + "/") {
+      reason = "census serve already serves this folder there";
+    }
     errors << "census: cannot listen on 127.0.0.1:" << port << ": " << reason << "\n";
+    if (open_browser) keepWindowUntilKey(platform, errors);
     return kExitUsage;
   }
   // The keys name the port that was had, which port 0 leaves to the system.
@@ -431,10 +504,8 @@ int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platfo
   keys.port = server->port();
   keys.cookie_name = "census-" + std::to_string(keys.port);
   site.setKeys(keys);
-  std::error_code ignored;
-  const std::u8string directory = std::filesystem::current_path(ignored).u8string();
-  errors << "census: serving " << safeForScreen(std::string(directory.begin(), directory.end()))
-         << " at " << entryAddress(keys) << "\n"
+  if (outcome == RunningNote::Outcome::kHeld) note.write(serveNoteText(entryAddress(keys), folder));
+  errors << "census: serving " << safeForScreen(folder) << " at " << entryAddress(keys) << "\n"
          << "census: press Ctrl-C to stop\n"
          << std::flush;
   if (open_browser && !platform.openInBrowser(entryAddress(keys))) {

@@ -28,6 +28,7 @@ TEST_F(ShellCommands, OptionNineClearsTheScreenThenShowsThreeCreditLines) {
     void openFile(const char*) override {}
     void startCalculator() override {}
     bool openInBrowser(const std::string&) override { return false; }
+    bool windowClosesOnExit() override { return false; }
     const std::ostringstream& out;
     std::vector<std::string> calls;
   };

@@ -48,6 +48,7 @@ class SilentPlatform final : public Platform {
   void openFile(const char*) override {}
   void startCalculator() override {}
   bool openInBrowser(const std::string&) override { return false; }
+  bool windowClosesOnExit() override { return false; }
 };
 
 void require(bool holds, const char* what) {

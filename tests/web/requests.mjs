@@ -2,7 +2,9 @@
 // Linux and against census.exe under Wine. Usage:
 //   node requests.mjs [EMULATOR] CENSUS
 import { spawnSync } from 'node:child_process';
-import { resolve } from 'node:path';
+import { mkdtempSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import { join, resolve } from 'node:path';
 import { startServer, request, logIn, versionOn, listForm, check } from './serve_helpers.mjs';
 
 const command = process.argv.slice(2).map((word, i, all) => (i === all.length - 1 ? resolve(word) : word));
@@ -15,7 +17,7 @@ const eol = underEmulator ? '\r\n' : '\n';
 
 try {
   const second = spawnSync(command[0], [...command.slice(1), 'serve', '--port', String(server.port)],
-    { cwd: server.dir, encoding: 'utf8', timeout: 60000 });
+    { cwd: mkdtempSync(join(tmpdir(), 'census-elsewhere-')), encoding: 'utf8', timeout: 60000 });
   check(second.status === 2 &&
     second.stderr.includes(`census: cannot listen on 127.0.0.1:${server.port}: the port is in use by another program`),
     'a second census serve on the port fails with status 2 and the reason');

@@ -7,12 +7,12 @@ import { join } from 'node:path';
 import http from 'node:http';
 
 // Starts the command (census and any emulator before it) as `serve --port 0`
-// in a new folder holding the given files; resolves once it has printed
-// its address.
-export async function startServer(command, files = {}) {
-  const dir = mkdtempSync(join(tmpdir(), 'census-serve-'));
+// (or with the given arguments) in a new folder holding the given files (or
+// in the given one); resolves once it has printed its address.
+export async function startServer(command, files = {}, { dir = null, args = ['--port', '0'] } = {}) {
+  dir ??= mkdtempSync(join(tmpdir(), 'census-serve-'));
   for (const [name, content] of Object.entries(files)) writeFileSync(join(dir, name), content);
-  const child = spawn(command[0], [...command.slice(1), 'serve', '--port', '0'], {
+  const child = spawn(command[0], [...command.slice(1), 'serve', ...args], {
     cwd: dir,
     stdio: ['ignore', 'ignore', 'pipe'],
   });
