@@ -3,6 +3,7 @@
 
 #include <memory>
 
+#include "os/platform.h"
 #include "os/web_post.h"
 #include "os/wide_text_win32.h"
 
@@ -36,9 +37,16 @@ WebAnswer failureOf(DWORD error) {
     case ERROR_WINHTTP_SECURE_CHANNEL_ERROR:
       return webFailure(WebFailure::kOther,
                         "no secure connection could be made (Windows' secure channel failed)");
+    case ERROR_WINHTTP_INVALID_SERVER_RESPONSE:
+      return webFailure(WebFailure::kOther, "the server's answer is not HTTP");
     default:
-      return webFailure(WebFailure::kOther,
-                        "the request failed (WinHTTP error " + std::to_string(error) + ")");
+      // WinHTTP's own numbers have no words outside its module; the
+      // system's and the sockets' have census's.
+      if (error >= WINHTTP_ERROR_BASE && error < WINHTTP_ERROR_BASE + 200) {
+        return webFailure(WebFailure::kOther,
+                          "the request failed (WinHTTP error " + std::to_string(error) + ")");
+      }
+      return webFailure(WebFailure::kOther, systemErrorText(static_cast<int>(error)));
   }
 }
 
