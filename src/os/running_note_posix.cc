@@ -74,8 +74,9 @@ std::string readAll(int fd) {
 RunningNote::~RunningNote() {
   if (handle_ < 0) return;
   const int fd = static_cast<int>(handle_);
-  // Emptied before the lock goes, so that no one reads a dead address.
-  (void)::ftruncate(fd, 0);
+  // Emptied before the lock goes, so that no one reads a dead address;
+  // a note that cannot be emptied is read as no one's all the same.
+  [[maybe_unused]] const int emptied = ::ftruncate(fd, 0);
   ::close(fd);
 }
 
@@ -98,7 +99,7 @@ RunningNote::Outcome RunningNote::take(const std::string& name, std::string* tex
     return Outcome::kUnavailable;
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
-    (void)::ftruncate(fd, 0);
+    [[maybe_unused]] const int emptied = ::ftruncate(fd, 0);
     handle_ = fd;
     return Outcome::kHeld;
   }
