@@ -27,7 +27,7 @@ process.env.XDG_RUNTIME_DIR = join(scratch, 'run');
 const census = (args, cwd) =>
   spawnSync(command[0], [...command.slice(1), ...args], { cwd, encoding: 'utf8', timeout: 60000 });
 const openedAddresses = async (count) => {
-  for (let i = 0; i < 100 && !(existsSync(opened) && readFileSync(opened, 'utf8').trim().split('\n').length >= count); i++) {
+  for (let i = 0; i < 300 && !(existsSync(opened) && readFileSync(opened, 'utf8').trim().split('\n').length >= count); i++) {
     await new Promise((done) => setTimeout(done, 100));
   }
   return existsSync(opened) ? readFileSync(opened, 'utf8').trim().split('\n') : [];
