@@ -53,6 +53,10 @@ std::string asciiLowered(std::string_view text) {
   return lower;
 }
 
+bool isLowerHex(std::string_view text) {
+  return text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
+}
+
 namespace {
 
 // The next character of bytes, as UTF-8 reads it or else as Windows-1252;

@@ -26,6 +26,10 @@ std::size_t utf8SequenceAt(std::string_view bytes, char32_t* code_point);
 // The text with A to Z as a to z; every other byte as it is.
 std::string asciiLowered(std::string_view text);
 
+// Whether every byte of text is one of 0-9 and a-f, as sha256Hex and the
+// tokens write them; true of "".
+bool isLowerHex(std::string_view text);
+
 // Appends the character c, a Unicode scalar value, as UTF-8.
 void appendUtf8(char32_t c, std::string& out);
 

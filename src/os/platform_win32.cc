@@ -102,9 +102,7 @@ bool readPrivateFile(const std::string& path, std::size_t most, std::string* con
   const HANDLE file = CreateFileW(wideFromUtf8(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) {
-    const DWORD error = GetLastError();
-    *reason =
-        errorText(error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? ENOENT : EACCES);
+    *reason = systemErrorText(static_cast<int>(GetLastError()));
     return false;
   }
   bool fine = GetFileType(file) == FILE_TYPE_DISK;
@@ -114,7 +112,7 @@ bool readPrivateFile(const std::string& path, std::size_t most, std::string* con
   while (fine) {
     DWORD got = 0;
     if (!ReadFile(file, buffer, sizeof buffer, &got, nullptr)) {
-      *reason = errorText(EIO);
+      *reason = systemErrorText(static_cast<int>(GetLastError()));
       fine = false;
     } else if (got == 0) {
       break;

@@ -150,17 +150,12 @@ bool nameInFolder(const std::string& folder, const std::string& path, std::strin
   return true;
 }
 
-bool isHex(std::string_view text) {
-  return std::all_of(text.begin(), text.end(),
-                     [](char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f'); });
-}
-
 // A name a save writes in its folder: a plain name (a data file, an output
 // the operator named), or the history's log or one of its kept contents.
 bool isSavedName(std::string_view name) {
   if (name.starts_with(kHistoryFolderPrefix)) {
     const std::string_view entry = name.substr(kHistoryFolderPrefix.size());
-    return entry == "log" || (entry.size() == 64 && isHex(entry));
+    return entry == "log" || (entry.size() == 64 && isLowerHex(entry));
   }
   return !name.empty() && name != "." && name != ".." &&
          name.find_first_of(kSeparators) == std::string_view::npos &&

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "base/sha256.h"
+#include "base/text.h"
 #include "os/platform.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
@@ -21,9 +22,7 @@ std::string keptName(std::string_view sha256) {
   return std::string(kHistoryFolder) + "/" + std::string(sha256);
 }
 
-bool isSha256(std::string_view text) {
-  return text.size() == 64 && text.find_first_not_of("0123456789abcdef") == std::string_view::npos;
-}
+bool isSha256(std::string_view text) { return text.size() == 64 && isLowerHex(text); }
 
 std::vector<std::string_view> fieldsOf(std::string_view line) {
   std::vector<std::string_view> fields;

@@ -1,6 +1,7 @@
 #include "web/serve_note.h"
 
 #include "base/sha256.h"
+#include "base/text.h"
 
 namespace census {
 namespace {
@@ -10,16 +11,6 @@ constexpr std::string_view kAddressStart = "http://127.0.0.1:";
 constexpr std::string_view kTokenStart = "/?token=";
 constexpr std::size_t kTokenDigits = 32;
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
-bool isLowerHex(char c) { return isDigit(c) || (c >= 'a' && c <= 'f'); }
-
-bool allOf(std::string_view text, bool (*is)(char)) {
-  for (const char c : text) {
-    if (!is(c)) return false;
-  }
-  return true;
-}
-
 // "http://127.0.0.1:PORT/?token=HEX", PORT from 1 to 65535 without a
 // leading zero.
 bool isServeAddress(std::string_view address) {
@@ -27,14 +18,15 @@ bool isServeAddress(std::string_view address) {
   address.remove_prefix(kAddressStart.size());
   const std::size_t slash = address.find('/');
   const std::string_view port = address.substr(0, slash);
-  if (port.empty() || port.size() > 5 || port[0] == '0' || !allOf(port, isDigit) ||
+  if (port.empty() || port.size() > 5 || port[0] == '0' ||
+      port.find_first_not_of("0123456789") != std::string_view::npos ||
       std::stoi(std::string(port)) > 65535) {
     return false;
   }
   address.remove_prefix(port.size());
   if (!address.starts_with(kTokenStart)) return false;
   address.remove_prefix(kTokenStart.size());
-  return address.size() == kTokenDigits && allOf(address, isLowerHex);
+  return address.size() == kTokenDigits && isLowerHex(address);
 }
 
 }  // namespace

@@ -432,14 +432,15 @@ std::string withoutToken(const std::string& address) {
 // its address.
 RunningNote::Outcome takeServeNote(RunningNote& note, const std::string& folder, bool wait,
                                    std::string* held_text) {
+  const std::string name = serveNoteName(folder);
   std::string reason;
-  RunningNote::Outcome outcome = note.take(serveNoteName(folder), held_text, &reason);
+  RunningNote::Outcome outcome = note.take(name, held_text, &reason);
   for (int tries = 0; wait && tries < 50 && outcome == RunningNote::Outcome::kHeldByAnother &&
                       !servedAddress(*held_text, folder);
        ++tries) {
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     held_text->clear();
-    outcome = note.take(serveNoteName(folder), held_text, &reason);
+    outcome = note.take(name, held_text, &reason);
   }
   return outcome;
 }
