@@ -239,7 +239,10 @@ std::string planFromJournal(FilePrimitives& p, const std::string& folder, std::s
       return "it names " + quotedForScreen(name) + ", which is no file a save writes here";
     }
     JournalFile file;
-    file.target = p.resolveLinks(inFolder(folder, name));
+    // A file to remove goes by its name in the folder: a link is taken away
+    // itself, never the file it leads to, which may be outside the folder.
+    const std::string in_folder = inFolder(folder, name);
+    file.target = temporary.empty() ? in_folder : p.resolveLinks(in_folder);
     if (!temporary.empty()) {
       if (!isTemporaryNameFor(temporary, disk::baseNameOf(file.target))) {
         return "it names " + quotedForScreen(temporary) + ", which is no temporary file of " +

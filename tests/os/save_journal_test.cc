@@ -166,6 +166,20 @@ TEST_F(SaveJournal, AJournalOfAnotherUserIsNeverActedOn) {
   EXPECT_EQ(readDiskFile("datas.dat"), "old");
 }
 
+// A committed save that removes a data file which is a link is finished by
+// taking the link away: the file it leads to, outside the folder, stays.
+TEST_F(SaveJournal, AJournalRemovesALinkNeverTheFileItLeadsTo) {
+  fs::create_symlink("../victim", "Recs-Loc.dat");
+  writeDiskFile("datas.dat", "old");
+  writeDiskFile(".datas.dat.census-7-0.tmp", "new");
+  writeDiskFile(kJournal, kHeader + nul("datas.dat") + nul(".datas.dat.census-7-0.tmp") +
+                              nul("Recs-Loc.dat") + nul("") + "commit\n");
+  EXPECT_TRUE(start().empty());
+  EXPECT_EQ(victim(), "the victim's own\n");
+  EXPECT_EQ(namesIn("."), std::vector<std::string>{"datas.dat"});
+  EXPECT_EQ(readDiskFile("datas.dat"), "new");
+}
+
 TEST_F(SaveJournal, TheLockIsNeverALinkAFifoOrADirectory) {
   const std::string lock = ".census-save.lock";
   const FileReplacement save{.name = "datas.dat", .content = "new\n"};
