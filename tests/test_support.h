@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "os/file_system.h"
-#include "os/memory_file_system.h"
+#include "fakes/memory_file_system.h"
 #include "os/platform.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "base/exit_status.h"
-#include "os/file_system.h"
 #include "os/platform.h"
+#include "save/file_system.h"
 
 namespace census {
 

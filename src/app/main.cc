@@ -4,8 +4,8 @@
 #include <vector>
 
 #include "app/command_line.h"
-#include "os/file_system.h"
 #include "os/platform.h"
+#include "save/file_system.h"
 
 int main(int argc, char** argv) {
   census::guardStandardStreams();

@@ -14,12 +14,12 @@
 #include <vector>
 
 #include "base/exit_status.h"
-#include "os/file_system.h"
 #include "records/census_grid_file.h"
 #include "records/data_file.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
+#include "save/file_system.h"
 
 namespace census {
 

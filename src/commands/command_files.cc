@@ -8,6 +8,7 @@
 #include "records/facility_file.h"
 #include "records/history.h"
 #include "records/state_lists.h"
+#include "save/journal.h"
 
 namespace census {
 
@@ -17,6 +18,7 @@ std::string cannotReadLine(std::string_view file, const FileState& state) {
 
 std::string ownFileProblem(FileSystem& files, const std::string& name) {
   const std::string output = files.canonicalName(name);
+  const std::string identity = files.fileIdentity(name);
   std::vector<std::string> own = {std::string(kFacilityFileName), std::string(kCensusGridFileName),
                                   std::string(kDhis2MappingFileName)};
   for (const StateList& list : stateLists()) own.emplace_back(list.file_name);
@@ -29,7 +31,10 @@ std::string ownFileProblem(FileSystem& files, const std::string& name) {
   const bool is_own =
       output == history ||
       std::any_of(own.begin(), own.end(),
-                  [&](const std::string& file) { return files.canonicalName(file) == output; }) ||
+                  [&](const std::string& file) {
+                    return files.canonicalName(file) == output ||
+                           files.fileIdentity(file) == identity;
+                  }) ||
       std::any_of(std::begin(kept_beginnings), std::end(kept_beginnings),
                   [&](const std::string& beginning) { return output.starts_with(beginning); });
   if (!is_own) return "";

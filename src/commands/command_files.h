@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "os/file_system.h"
 #include "records/data_file.h"
+#include "save/file_system.h"
 
 namespace census {
 

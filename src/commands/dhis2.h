@@ -21,8 +21,8 @@
 #include <ostream>
 #include <string>
 
-#include "os/file_system.h"
 #include "records/dhis2_mapping.h"
+#include "save/file_system.h"
 
 namespace census {
 

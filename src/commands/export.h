@@ -8,7 +8,7 @@
 #include <ostream>
 #include <string>
 
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 namespace census {
 

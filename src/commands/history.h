@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "os/file_system.h"
 #include "records/history.h"
+#include "save/file_system.h"
 
 namespace census {
 

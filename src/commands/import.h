@@ -14,9 +14,9 @@
 #include <string>
 #include <vector>
 
-#include "os/file_system.h"
 #include "records/population_file.h"
 #include "records/state_lists.h"
+#include "save/file_system.h"
 
 namespace census {
 

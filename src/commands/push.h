@@ -20,8 +20,8 @@
 #include <utility>
 #include <vector>
 
-#include "os/file_system.h"
 #include "os/web_post.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "commands/check.h"
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 namespace census {
 

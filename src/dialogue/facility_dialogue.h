@@ -8,7 +8,7 @@
 #pragma once
 
 #include "dialogue/console.h"
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 namespace census {
 

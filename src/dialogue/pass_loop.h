@@ -7,8 +7,8 @@
 #include <istream>
 #include <ostream>
 
-#include "os/file_system.h"
 #include "os/platform.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -7,8 +7,8 @@
 #include <cstdint>
 
 #include "dialogue/console.h"
-#include "os/file_system.h"
 #include "records/state_lists.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace census::disk {
 
@@ -65,10 +65,36 @@ bool exists(const std::string& path);
 // What stands at a path that census keeps for itself (its journal, its
 // lock, its temporary files), the last name not followed: a link there is
 // a link.
-enum class Found { kMissing, kOwnFile, kForeignFile, kDirectory, kLink, kOther };
-// A regular file is kOwnFile where it belongs to the user running census
-// or to the administrator (root), kForeignFile otherwise.
+enum class Found {
+  kMissing,
+  kOwnFile,
+  kForeignFile,
+  kOwnDirectory,
+  kForeignDirectory,
+  kLink,
+  kOther
+};
+// A regular file or a folder is census's own (kOwnFile, kOwnDirectory)
+// where it belongs to the user running census or to the administrator
+// (root), foreign otherwise. Windows has no owners here: its folder's
+// permissions decide who may write in it.
 Found lookAt(const std::string& path);
+
+// The name of the user that what stands at path belongs to, its last name
+// not followed ("alice"; the number where the system knows no name; ""
+// where it cannot be told).
+std::string ownerOf(const std::string& path);
+
+// A text that is the same for two names of one file, whatever links,
+// mounts or letter cases lead to it ("2049:1835017"), following links; ""
+// where nothing stands there.
+std::string fileIdentity(const std::string& path);
+
+// The names in a folder, without "." and ".."; none where it cannot be read.
+std::vector<std::string> namesIn(const std::string& folder);
+
+// Whether a process with this number runs on the machine now.
+bool processRuns(unsigned long process);
 
 // Reads at most `most` bytes of the regular file at path, never following
 // a link at its last name nor waiting on a FIFO; *longer tells whether
@@ -127,8 +153,9 @@ bool renameOver(const std::string& from, const std::string& to, std::string* rea
 void removeFile(const std::string& path);
 
 // Flushes a folder's entries to disk, so that a rename in it survives a
-// power cut. Does nothing where the platform has no such thing.
-void syncFolder(const std::string& path);
+// power cut; false with *reason set where the disk says it could not.
+// Succeeds at once where the platform has no such thing.
+bool syncFolder(const std::string& path, std::string* reason);
 
 // How long to wait for a folder's lock, and what to say while waiting.
 struct LockWait {

@@ -1,7 +1,10 @@
 // The file-system calls on POSIX. A new file is flushed with fsync, a
 // rename with an fsync of its folder, and the folder lock is flock on a
 // lock file that its holder removes before it lets go.
+#include <dirent.h>
 #include <fcntl.h>
+#include <pwd.h>
+#include <signal.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +15,7 @@
 #include <filesystem>
 
 #include "os/disk.h"
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace census::disk {
 namespace {
@@ -69,7 +72,8 @@ bool stampOf(const std::string& path, FileStamp* stamp) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) return false;
   constexpr std::int64_t kNs = 1'000'000'000;
-  *stamp = FileStamp{static_cast<std::uint64_t>(status.st_ino),
+  *stamp = FileStamp{static_cast<std::uint64_t>(status.st_dev),
+                     static_cast<std::uint64_t>(status.st_ino),
                      static_cast<std::uint64_t>(status.st_size),
                      status.st_mtim.tv_sec * kNs + status.st_mtim.tv_nsec,
                      status.st_ctim.tv_sec * kNs + status.st_ctim.tv_nsec};
@@ -119,9 +123,45 @@ Found lookAt(const std::string& path) {
   struct stat status {};
   if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? Found::kMissing : Found::kOther;
   if (S_ISLNK(status.st_mode)) return Found::kLink;
-  if (S_ISDIR(status.st_mode)) return Found::kDirectory;
+  const bool own = status.st_uid == ::geteuid() || status.st_uid == 0;
+  if (S_ISDIR(status.st_mode)) return own ? Found::kOwnDirectory : Found::kForeignDirectory;
   if (!S_ISREG(status.st_mode)) return Found::kOther;
-  return status.st_uid == ::geteuid() || status.st_uid == 0 ? Found::kOwnFile : Found::kForeignFile;
+  return own ? Found::kOwnFile : Found::kForeignFile;
+}
+
+std::string ownerOf(const std::string& path) {
+  struct stat status {};
+  if (::lstat(path.c_str(), &status) != 0) return "";
+  struct passwd entry {};
+  struct passwd* found = nullptr;
+  char buffer[4096];
+  if (::getpwuid_r(status.st_uid, &entry, buffer, sizeof buffer, &found) == 0 && found != nullptr) {
+    return found->pw_name;
+  }
+  return std::to_string(status.st_uid);
+}
+
+std::string fileIdentity(const std::string& path) {
+  struct stat status {};
+  if (::stat(path.c_str(), &status) != 0) return "";
+  return std::to_string(status.st_dev) + ":" + std::to_string(status.st_ino);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  DIR* dir = ::opendir(folder.c_str());
+  if (dir == nullptr) return names;
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name = entry->d_name;
+    if (name != "." && name != "..") names.emplace_back(name);
+  }
+  ::closedir(dir);
+  return names;
+}
+
+bool processRuns(unsigned long process) {
+  if (process == 0 || process > static_cast<unsigned long>(INT_MAX)) return false;
+  return ::kill(static_cast<pid_t>(process), 0) == 0 || errno == EPERM;
 }
 
 bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
@@ -280,11 +320,18 @@ bool makeFolder(const std::string& path, std::string* reason) {
   return false;
 }
 
-void syncFolder(const std::string& path) {
+bool syncFolder(const std::string& path, std::string* reason) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) return;
-  ::fsync(fd);
+  if (fd < 0) {
+    *reason = reasonFor(errno);
+    return false;
+  }
+  // A file system that cannot flush a folder at all (EINVAL) keeps its
+  // renames as it can; any other failure is the disk's.
+  const bool synced = ::fsync(fd) == 0 || errno == EINVAL;
+  if (!synced) *reason = reasonFor(errno);
   ::close(fd);
+  return synced;
 }
 
 FolderLock::~FolderLock() {
@@ -309,8 +356,13 @@ std::string holderOf(int fd) {
 // Opens the lock file in its folder, never through a link and never
 // waiting on a FIFO; -1 with *reason set where what is there is no lock.
 int openLockFile(const std::string& lock_path, std::string* reason) {
-  const int fd =
-      ::open(lock_path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0600);
+  constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
+  int fd = ::open(lock_path.c_str(), O_RDWR | kFlags);
+  if (fd < 0 && errno == ENOENT) fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
+  // Another user's lock file, left by a save killed in a shared folder,
+  // cannot be opened to write nor removed; locking it needs no more than
+  // reading it.
+  if (fd < 0 && errno == EACCES) fd = ::open(lock_path.c_str(), O_RDONLY | kFlags);
   if (fd < 0) {
     const int error_number = errno;
     *reason = "the save lock " + lock_path +

@@ -76,6 +76,12 @@ class DiskPrimitives final : public FilePrimitives {
     return disk::inspect(path, info, reason, writability);
   }
   disk::Found lookAt(const std::string& path) override { return disk::lookAt(path); }
+  std::string ownerOf(const std::string& path) override { return disk::ownerOf(path); }
+  std::string fileIdentity(const std::string& path) override { return disk::fileIdentity(path); }
+  std::vector<std::string> namesIn(const std::string& folder) override {
+    return disk::namesIn(folder);
+  }
+  bool processRuns(unsigned long process) override { return disk::processRuns(process); }
   std::string resolveLinks(const std::string& path) override { return disk::resolveLinks(path); }
   std::string canonicalPath(const std::string& path) override { return disk::canonicalPath(path); }
   int descriptorNamed(const std::string& path) override { return disk::descriptorNamed(path); }
@@ -103,7 +109,9 @@ class DiskPrimitives final : public FilePrimitives {
     return disk::makeFolder(path, reason);
   }
   void removeEmptyFolder(const std::string& path) override { disk::removeEmptyFolder(path); }
-  void syncFolder(const std::string& path) override { disk::syncFolder(path); }
+  bool syncFolder(const std::string& path, std::string* reason) override {
+    return disk::syncFolder(path, reason);
+  }
   disk::LockResult lockFolder(const std::string& lock_path, const disk::LockWait& wait,
                               std::unique_ptr<HeldLock>* held, std::string* reason) override {
     auto lock = std::make_unique<DiskLock>();

@@ -11,7 +11,7 @@
 
 #include "base/text.h"
 #include "os/disk.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/platform.h"
 #include "os/wide_text_win32.h"
 
@@ -83,7 +83,8 @@ bool stampOf(const std::string& path, FileStamp* stamp) {
   const std::int64_t written =
       static_cast<std::int64_t>((std::uint64_t{info.ftLastWriteTime.dwHighDateTime} << 32) |
                                 info.ftLastWriteTime.dwLowDateTime);
-  *stamp = FileStamp{(std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
+  *stamp = FileStamp{info.dwVolumeSerialNumber,
+                     (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow,
                      (std::uint64_t{info.nFileSizeHigh} << 32) | info.nFileSizeLow,
                      (written - 116444736000000000) * 100, 0};
   return true;
@@ -134,9 +135,44 @@ Found lookAt(const std::string& path) {
                                                                           : Found::kOther;
   }
   if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Found::kLink;
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Found::kDirectory;
   // The folder's owner decides who may write in it; Windows has no root.
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Found::kOwnDirectory;
   return Found::kOwnFile;
+}
+
+std::string ownerOf(const std::string&) { return ""; }
+
+std::string fileIdentity(const std::string& path) {
+  const HANDLE handle =
+      CreateFileW(wide(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                  nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return "";
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool known = GetFileInformationByHandle(handle, &info) != 0;
+  CloseHandle(handle);
+  if (!known) return "";
+  return std::to_string(info.dwVolumeSerialNumber) + ":" +
+         std::to_string((std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow);
+}
+
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code error;
+  for (std::filesystem::directory_iterator entry(wide(folder), error), end; !error && entry != end;
+       entry.increment(error)) {
+    names.push_back(utf8FromWide(entry->path().filename().wstring()));
+  }
+  return names;
+}
+
+bool processRuns(unsigned long process) {
+  const HANDLE handle =
+      OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, static_cast<DWORD>(process));
+  if (handle == nullptr) return GetLastError() == ERROR_ACCESS_DENIED;
+  DWORD code = 0;
+  const bool running = GetExitCodeProcess(handle, &code) != 0 && code == STILL_ACTIVE;
+  CloseHandle(handle);
+  return running;
 }
 
 bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
@@ -266,7 +302,7 @@ bool makeFolder(const std::string& path, std::string* reason) {
   return false;
 }
 
-void syncFolder(const std::string&) {}
+bool syncFolder(const std::string&, std::string*) { return true; }
 
 FolderLock::~FolderLock() {
   if (handle_ != -1) CloseHandle(reinterpret_cast<HANDLE>(handle_));
@@ -305,7 +341,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
         *reason = "the save lock " + lock_path + ": " + lastErrorText();
         return LockResult::kFailed;
       }
-      if (lookAt(lock_path) == Found::kDirectory) {
+      if (lookAt(lock_path) == Found::kOwnDirectory) {
         *reason = "the save lock " + lock_path + " is a directory";
         return LockResult::kFailed;
       }

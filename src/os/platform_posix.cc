@@ -19,7 +19,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/platform.h"
 
 extern char** environ;

@@ -17,7 +17,7 @@
 #include <iostream>
 
 #include "os/console_text.h"
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/platform.h"
 #include "os/wide_text_win32.h"
 

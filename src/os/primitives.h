@@ -1,18 +1,19 @@
-// The few operations a FileSystem is made of: reading, looking at what
-// stands at a name, and the steps of a save. One set works on the disk; one
-// in memory (memory_primitives.h) lets a test cut the machine off after any
+// The few operations a save is made of: reading, looking at what stands at
+// a name, and the steps of a save. One set works on the disk; the tests put
+// one in memory in its place, which can cut the machine off after any
 // operation, as a kill or a power cut would, so that every state a save can
 // leave behind is tried. The saves themselves, their journal and the
-// recovery from it are written once, over these (makeSavingFileSystem).
+// recovery from it are written once, over these, in save/.
 #pragma once
 
 #include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "os/disk.h"
-#include "os/file_system.h"
+#include "os/files.h"
 
 namespace census {
 
@@ -38,6 +39,10 @@ class FilePrimitives {
   virtual bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
                        disk::Writability writability) = 0;
   virtual disk::Found lookAt(const std::string& path) = 0;
+  virtual std::string ownerOf(const std::string& path) = 0;
+  virtual std::string fileIdentity(const std::string& path) = 0;
+  virtual std::vector<std::string> namesIn(const std::string& folder) = 0;
+  virtual bool processRuns(unsigned long process) = 0;
   virtual std::string resolveLinks(const std::string& path) = 0;
   virtual std::string canonicalPath(const std::string& path) = 0;
   virtual int descriptorNamed(const std::string& path) = 0;
@@ -58,7 +63,7 @@ class FilePrimitives {
   virtual void removeEmptyFolder(const std::string& path) = 0;
   // Makes the folder's entries (new names, renames, removals) survive a
   // power cut.
-  virtual void syncFolder(const std::string& path) = 0;
+  virtual bool syncFolder(const std::string& path, std::string* reason) = 0;
   virtual disk::LockResult lockFolder(const std::string& lock_path, const disk::LockWait& wait,
                                       std::unique_ptr<HeldLock>* held, std::string* reason) = 0;
 
@@ -68,11 +73,5 @@ class FilePrimitives {
 };
 
 std::unique_ptr<FilePrimitives> makeDiskPrimitives();
-
-// The FileSystem over these primitives: reads through them, and saves as
-// transactions with a journal, recovered from at the next start. The
-// primitives must outlive it.
-std::unique_ptr<FileSystem> makeSavingFileSystem(FilePrimitives& primitives,
-                                                 DiskOptions options = {});
 
 }  // namespace census

@@ -11,7 +11,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/running_note.h"
 
 namespace census {

@@ -13,7 +13,7 @@
 #include <string>
 #include <utility>
 
-#include "os/file_system.h"
+#include "os/files.h"
 #include "os/platform.h"
 #include "os/wide_text_win32.h"
 

@@ -11,8 +11,8 @@
 #include <string_view>
 
 #include "base/line_fields.h"
-#include "os/file_system.h"
 #include "records/data_file.h"
+#include "save/file_system.h"
 
 namespace census {
 

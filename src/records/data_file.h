@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/text_file.h"
+#include "records/text_file.h"
 
 namespace census {
 

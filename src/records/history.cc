@@ -125,9 +125,9 @@ bool isDataFile(std::string_view name) {
 std::string dataFileSharedWith(FileSystem& files, std::string_view name) {
   std::vector<std::string_view> names = {kFacilityFileName, kCensusGridFileName};
   for (const StateList& list : stateLists()) names.push_back(list.file_name);
-  const std::string canonical = files.canonicalName(std::string(name));
+  const std::string canonical = files.fileIdentity(std::string(name));
   for (const std::string_view other : names) {
-    if (other != name && files.canonicalName(std::string(other)) == canonical) {
+    if (other != name && files.fileIdentity(std::string(other)) == canonical) {
       return std::string(other);
     }
   }
@@ -149,6 +149,13 @@ bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> sa
 
 History readHistory(FileSystem& files) {
   History history;
+  // A history folder that is not census's own is never read nor written:
+  // through a link it could be anything anywhere.
+  if (std::string problem = files.historyProblem(); !problem.empty()) {
+    history.kept = true;
+    history.state = {FileStatus::kUnreadable, std::move(problem), false};
+    return history;
+  }
   history.kept = files.folderExists(std::string(kHistoryFolder));
   if (!history.kept) return history;
   const std::string log(kHistoryLog);
@@ -204,6 +211,10 @@ bool startHistory(FileSystem& files, std::string* reason) {
 
 bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
                 const std::string& sent_to, const std::string& summary, SaveFailure* failure) {
+  if (std::string problem = files.historyProblem(); !problem.empty()) {
+    *failure = {std::string(kHistoryFolder), std::move(problem)};
+    return false;
+  }
   if (!files.folderExists(std::string(kHistoryFolder))) return true;
   if (!isOneField(sent_to) || !isOneField(summary)) {
     *failure = {std::string(kHistoryLog), "a push is recorded with one line of text"};
@@ -253,6 +264,10 @@ bool RecordingFileSystem::replaceRecorded(std::span<const FileReplacement> files
   if (!data) return files_.replaceFiles(files, failure);
   if (!dataFilesAreDistinct(files_, files, failure)) return false;
   const std::string folder(kHistoryFolder);
+  if (std::string problem = files_.historyProblem(); !problem.empty()) {
+    *failure = {folder, std::move(problem)};
+    return false;
+  }
   bool started = false;
   if (!files_.folderExists(folder)) {
     if (way_ == SaveWay::kDialogue) return files_.replaceFiles(files, failure);

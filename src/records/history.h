@@ -31,8 +31,8 @@
 #include <string_view>
 #include <vector>
 
-#include "os/file_system.h"
 #include "records/data_file.h"
+#include "save/file_system.h"
 
 namespace census {
 

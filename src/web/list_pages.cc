@@ -8,9 +8,9 @@
 #include "base/decimal.h"
 #include "base/line_fields.h"
 #include "base/text.h"
-#include "os/text_file.h"
 #include "records/census_grid_file.h"
 #include "records/facility_file.h"
+#include "records/text_file.h"
 #include "web/page.h"
 #include "web/pages.h"
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "commands/dhis2.h"
-#include "os/file_system.h"
 #include "records/history.h"
+#include "save/file_system.h"
 #include "web/http_message.h"
 
 namespace census {

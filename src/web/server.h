@@ -12,9 +12,9 @@
 #include <string>
 #include <string_view>
 
-#include "os/file_system.h"
 #include "os/platform.h"
 #include "records/history.h"
+#include "save/file_system.h"
 #include "web/site.h"
 
 namespace census {

@@ -10,8 +10,8 @@
 
 #include <utility>
 
-#include "os/file_system.h"
 #include "records/history.h"
+#include "save/file_system.h"
 #include "web/access.h"
 #include "web/http_message.h"
 #include "web/pages.h"

@@ -3,7 +3,7 @@
 #include <cerrno>
 #include <sstream>
 
-#include "os/text_file.h"
+#include "records/text_file.h"
 #include "test_support.h"
 
 namespace census {

@@ -31,7 +31,7 @@
 #include "commands/import.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
-#include "os/memory_file_system.h"
+#include "fakes/memory_file_system.h"
 #include "records/facility_file.h"
 #include "records/population_file.h"
 

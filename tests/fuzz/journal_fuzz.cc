@@ -17,8 +17,9 @@
 #include <iostream>
 #include <string>
 
-#include "os/file_system.h"
-#include "os/memory_primitives.h"
+#include "fakes/memory_primitives.h"
+#include "save/file_system.h"
+#include "save/transaction.h"
 
 namespace census {
 namespace {

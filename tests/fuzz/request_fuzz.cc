@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "os/memory_file_system.h"
+#include "fakes/memory_file_system.h"
 #include "web/server.h"
 #include "web/site.h"
 

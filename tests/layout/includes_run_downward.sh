@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# The floors of src/: every include names its own folder or a lower one,
+# The floors of src/: every include names its own folder or a lower one
+# (save/ stands on os/, records/ on save/),
 # and dialogue/ and commands/, side by side, never include each other;
 # web/ stands on commands/, and app/ on them all.
 set -euo pipefail
 cd "$1"
-declare -A floor=([base]=1 [os]=2 [records]=3 [dialogue]=4 [commands]=4 [web]=5 [app]=6)
+declare -A floor=([base]=1 [os]=2 [save]=3 [records]=4 [dialogue]=5 [commands]=5 [web]=6 [app]=7)
 status=0
 for file in */*.h */*.cc; do
   from=${file%%/*}

@@ -1,11 +1,11 @@
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 #include <cerrno>
 #include <chrono>
 #include <filesystem>
 #include <vector>
 
-#include "os/text_file.h"
+#include "records/text_file.h"
 #include "test_support.h"
 
 #ifndef _WIN32

@@ -1,4 +1,4 @@
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -8,8 +8,6 @@
 #include "base/sha256.h"
 
 namespace census {
-
-std::string errorText(int error_number) { return std::strerror(error_number); }
 
 std::string saveFailureText(const SaveFailure& failure) {
   return "cannot save " + failure.name + ": " + failure.reason +
@@ -41,17 +39,6 @@ bool readWholeFile(FileSystem& files, const std::string& name, std::string* cont
     if (read == 0) return true;
   }
   return true;
-}
-
-bool readInputFile(InputFile& file, std::string* content, std::string* reason) {
-  content->clear();
-  char block[16 * 1024];
-  for (;;) {
-    std::size_t read = 0;
-    if (!file.read(block, sizeof block, &read, reason)) return false;
-    if (read == 0) return true;
-    content->append(block, read);
-  }
 }
 
 std::string contentVersion(std::string_view content) { return sha256Hex(content); }

@@ -8,7 +8,7 @@
 #include <string_view>
 #include <vector>
 
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -44,6 +44,10 @@ class MemoryPrimitives final : public FilePrimitives {
   bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
                disk::Writability writability) override;
   disk::Found lookAt(const std::string& path) override;
+  std::string ownerOf(const std::string& path) override;
+  std::string fileIdentity(const std::string& path) override;
+  std::vector<std::string> namesIn(const std::string& folder) override;
+  bool processRuns(unsigned long process) override { return process == 1; }
   std::string resolveLinks(const std::string& path) override { return path; }
   std::string canonicalPath(const std::string& path) override;
   int descriptorNamed(const std::string&) override { return -1; }
@@ -57,7 +61,7 @@ class MemoryPrimitives final : public FilePrimitives {
   void removeFile(const std::string& path) override;
   bool makeFolder(const std::string& path, std::string* reason) override;
   void removeEmptyFolder(const std::string& path) override;
-  void syncFolder(const std::string& path) override;
+  bool syncFolder(const std::string& path, std::string* reason) override;
   disk::LockResult lockFolder(const std::string& lock_path, const disk::LockWait& wait,
                               std::unique_ptr<HeldLock>* held, std::string* reason) override;
   std::string temporaryNameFor(const std::string& path, unsigned attempt) override;

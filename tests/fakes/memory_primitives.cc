@@ -1,10 +1,10 @@
-#include "os/memory_primitives.h"
+#include "fakes/memory_primitives.h"
 
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
 
-#include "os/text_file.h"
+#include "records/text_file.h"
 
 namespace census {
 namespace {
@@ -88,7 +88,7 @@ OpenedFile MemoryPrimitives::openForReading(const std::string& name) {
 std::optional<FileStamp> MemoryPrimitives::stampOf(const std::string& name) {
   const Node* node = find(name);
   if (node == nullptr || node->kind != Kind::kFile) return std::nullopt;
-  return FileStamp{node->generation, node->content.size(), 0, 0};
+  return FileStamp{0, node->generation, node->content.size(), 0, 0};
 }
 
 bool MemoryPrimitives::readSmallFile(const std::string& path, std::size_t most,
@@ -135,7 +135,7 @@ disk::Found MemoryPrimitives::lookAt(const std::string& path) {
     case Kind::kForeignFile:
       return disk::Found::kForeignFile;
     case Kind::kFolder:
-      return disk::Found::kDirectory;
+      return disk::Found::kOwnDirectory;
     case Kind::kLink:
       return disk::Found::kLink;
     case Kind::kFifo:
@@ -214,14 +214,31 @@ void MemoryPrimitives::removeEmptyFolder(const std::string& path) {
   now_.erase(path);
 }
 
-void MemoryPrimitives::syncFolder(const std::string& path) {
-  std::string ignored;
-  if (!step(&ignored)) return;
+std::string MemoryPrimitives::ownerOf(const std::string& path) {
+  const Node* node = find(path);
+  return node != nullptr && node->kind == Kind::kForeignFile ? "mallory" : "";
+}
+
+std::string MemoryPrimitives::fileIdentity(const std::string& path) {
+  return find(path) == nullptr ? "" : path;
+}
+
+std::vector<std::string> MemoryPrimitives::namesIn(const std::string& folder) {
+  std::vector<std::string> found;
+  for (const auto& [name, node] : now_) {
+    if (disk::folderOf(name) == folder) found.push_back(disk::baseNameOf(name));
+  }
+  return found;
+}
+
+bool MemoryPrimitives::syncFolder(const std::string& path, std::string* reason) {
+  if (!step(reason)) return false;
   const auto inFolder = [&](const std::string& name) { return disk::folderOf(name) == path; };
   std::erase_if(flushed_, [&](const auto& entry) { return inFolder(entry.first); });
   for (const auto& [name, node] : now_) {
     if (inFolder(name)) flushed_[name] = node;
   }
+  return true;
 }
 
 disk::LockResult MemoryPrimitives::lockFolder(const std::string& lock_path, const disk::LockWait&,

@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "fakes/counting_primitives.h"
 #include "os/disk.h"
-#include "os/file_system.h"
+#include "save/file_system.h"
+#include "save/transaction.h"
 #include "test_support.h"
 
 #ifdef _WIN32
@@ -219,10 +221,9 @@ TEST_F(SaveJournal, ASaveCutShortIsMendedInTheFolderWhereItNowIs) {
       fs::create_directory("data");
       fs::current_path("data");
       for (const std::string& name : names) writeDiskFile(name, name + " old\n");
-      DiskOptions cut;
-      cut.stop_after_steps = steps;
+      CountingPrimitives cut(steps);
       SaveFailure failure;
-      if (makeDiskFileSystem(std::move(cut))->replaceFiles(saves, &failure)) break;  // no cut left
+      if (makeSavingFileSystem(cut)->replaceFiles(saves, &failure)) break;  // no cut left
       fs::current_path(outside_);
       if (copied) {
         fs::copy("data", "elsewhere", fs::copy_options::recursive);

@@ -10,13 +10,14 @@
 // (killed, a power cut) is finished or discarded by recoverSaves at the next
 // start, and leaves nothing behind once it has ended.
 //
-// What a save leaves in a folder is its journal, ".census-save.journal":
-// the names of the files of the save, each a name in that folder, and of
-// their temporary files. A start acts on a journal only where it is census's
-// own: a regular file of the user running census (or of root), small, whose
-// every name is one a save writes in that folder. Any other journal is never
-// acted on: it is set aside as ".census-save.journal.rejected-TIME" and the
-// start says so once.
+// Every save of a folder, of its data files, of its history or of both,
+// takes the folder's one lock and is one transaction (transaction.cc). What
+// a save leaves in a folder is its journal (journal.h). A start acts on a
+// journal only where it is census's own: a regular file of the user running
+// census (or of root), small, whose every name is one a save writes in that
+// folder. Any other journal is never acted on: it is set aside as
+// ".census-save.journal.rejected-TIME" and the start says so once
+// (recovery.h).
 #pragma once
 
 #include <chrono>
@@ -30,34 +31,9 @@
 #include <string_view>
 #include <vector>
 
+#include "os/files.h"
+
 namespace census {
-
-// What a save keeps in its folder while it runs: its journal and its lock.
-inline constexpr std::string_view kSaveJournalName = ".census-save.journal";
-inline constexpr std::string_view kSaveLockName = ".census-save.lock";
-
-// A file open for reading, front to back.
-class InputFile {
- public:
-  virtual ~InputFile() = default;
-
-  // Reads up to size bytes into buffer and sets *count to how many; 0 at
-  // the end of the file. Returns false with *reason set on a read error.
-  virtual bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) = 0;
-};
-
-// How a file to be read was found.
-enum class OpenStatus {
-  kOpen,
-  kMissing,     // there is no such file
-  kUnreadable,  // something is there that cannot be read: a directory, no permission
-};
-
-struct OpenedFile {
-  OpenStatus status = OpenStatus::kMissing;
-  std::unique_ptr<InputFile> file;  // set where status is kOpen
-  std::string reason;               // why, where status is kUnreadable: "Is a directory"
-};
 
 // The line ends a new content is written with.
 enum class LineEnds {
@@ -85,21 +61,6 @@ struct FileReplacement {
   // Where not empty and the file is new, it takes the permission bits of
   // this file (a copy is readable by no more users than its original).
   std::string permissions_of = {};
-};
-
-// What tells one content of a file from another without reading it: where
-// a file's stamp is unchanged, so is its content, unless it was rewritten in
-// place within the clock tick of its last change (see settled below).
-struct FileStamp {
-  std::uint64_t file_id = 0;  // the inode, or the file index on Windows
-  std::uint64_t size = 0;
-  std::int64_t modified_ns = 0;  // the last change of its content, in ns since 1970
-  std::int64_t changed_ns = 0;   // the last change of its metadata where known, else 0
-
-  bool operator==(const FileStamp&) const = default;
-  // Whether it was last changed long enough before now_ns that any later
-  // change must bear a later time.
-  bool settled(std::int64_t now_ns) const { return modified_ns < now_ns - 2'000'000'000; }
 };
 
 // Which file a save could not replace, and why ("Permission denied").
@@ -166,6 +127,11 @@ class FileSystem {
   // Removes the folder at name where it is empty; leaves it otherwise.
   virtual void removeEmptyFolder(const std::string& name) = 0;
 
+  // Why the history's folder here is not census's to keep a history in
+  // ("census-history is a symbolic link, not a folder"), or "" where it is
+  // a real folder of the user's own, or there is none.
+  virtual std::string historyProblem() { return ""; }
+
   // Finishes a save of the working directory that was cut short after it
   // was decided, or discards one cut short before, and removes what it left
   // behind. Reports nothing; a folder with nothing to finish is not touched.
@@ -180,6 +146,11 @@ class FileSystem {
   // followed, so that two names of one file have the same; for a file that
   // does not exist yet, its folder's followed and its own name appended.
   virtual std::string canonicalName(const std::string& name);
+
+  // A text that is the same for two names of one file, whatever links or
+  // mounts lead to it; for a file that does not exist yet, its
+  // canonicalName.
+  virtual std::string fileIdentity(const std::string& name) { return canonicalName(name); }
 
   // The descriptor of this process that an output name stands for
   // ("/dev/stdout" is 1), which a save writes at its current position; -1
@@ -223,6 +194,8 @@ class ForwardingFileSystem : public FileSystem {
     files_.setSavePatience(patience);
   }
   std::string canonicalName(const std::string& name) override { return files_.canonicalName(name); }
+  std::string fileIdentity(const std::string& name) override { return files_.fileIdentity(name); }
+  std::string historyProblem() override { return files_.historyProblem(); }
   int descriptorNamed(const std::string& name) override { return files_.descriptorNamed(name); }
 
  protected:
@@ -235,10 +208,6 @@ struct DiskOptions {
   std::function<void(const std::string& line)> notice;
   // How long a save waits for another save in its folder.
   std::chrono::milliseconds patience{std::chrono::seconds(30)};
-  // For the tests of cut-short saves: where not negative, a save stops
-  // dead after this many of its steps, as if the process had been killed
-  // there, and reports that it failed.
-  int stop_after_steps = -1;
 };
 
 // The file system of the machine, relative to the working directory.
@@ -249,10 +218,6 @@ std::unique_ptr<FileSystem> makeDiskFileSystem(DiskOptions options = {});
 // directory", "Is a directory") where it cannot be read.
 bool readWholeFile(FileSystem& files, const std::string& name, std::string* content,
                    std::string* reason, std::size_t most = static_cast<std::size_t>(-1));
-
-// Reads an open file to its end into *content. Returns false with *reason
-// set on a read error, *content then holding what was read before it.
-bool readInputFile(InputFile& file, std::string* content, std::string* reason);
 
 // The version of a file: "absent" where there is none, else the SHA-256
 // of its content. Returns false with *reason set where the file exists but
@@ -266,8 +231,5 @@ std::string contentVersion(std::string_view content);
 // one is not, or cannot be read, *failure says which and why.
 bool versionsStillHold(FileSystem& files, std::span<const FileReplacement> replacements,
                        SaveFailure* failure);
-
-// The system's text for an errno value, as the C library gives it.
-std::string errorText(int error_number);
 
 }  // namespace census

@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-#include "os/file_system.h"
+#include "save/file_system.h"
 
 namespace census {
 

@@ -1,4 +1,4 @@
-#include "os/memory_file_system.h"
+#include "fakes/memory_file_system.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -112,7 +112,7 @@ void MemoryFileSystem::removeEmptyFolder(const std::string& name) {
 std::optional<FileStamp> MemoryFileSystem::stampOf(const std::string& name) {
   const auto entry = entries_.find(name);
   if (entry == entries_.end() || entry->second.oddity == Oddity::kDirectory) return std::nullopt;
-  return FileStamp{entry->second.generation, entry->second.content.size(), 0, 0};
+  return FileStamp{0, entry->second.generation, entry->second.content.size(), 0, 0};
 }
 
 bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) {

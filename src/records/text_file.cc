@@ -1,4 +1,4 @@
-#include "os/text_file.h"
+#include "records/text_file.h"
 
 #include <algorithm>
 #include <cstring>

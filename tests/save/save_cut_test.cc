@@ -9,8 +9,9 @@
 #include <vector>
 
 #include "base/sha256.h"
-#include "os/memory_primitives.h"
+#include "fakes/memory_primitives.h"
 #include "records/history.h"
+#include "save/transaction.h"
 
 namespace census {
 namespace {

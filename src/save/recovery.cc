@@ -1,0 +1,212 @@
+#include "save/recovery.h"
+
+#include <ctime>
+
+#include "base/text.h"
+#include "os/platform.h"
+#include "save/journal.h"
+
+namespace census {
+namespace {
+
+// "belongs to another user (bob)", as far as the system tells whose.
+std::string foreignOwnerText(FilePrimitives& p, const std::string& path) {
+  const std::string owner = p.ownerOf(path);
+  return "belongs to another user" + (owner.empty() ? std::string() : " (" + owner + ")");
+}
+
+// What census does about another user's file it cannot move, for the
+// operator to act on.
+std::string inTheWay(FilePrimitives& p, const std::string& path) {
+  const std::string owner = p.ownerOf(path);
+  return safeForScreen(path) + " " + foreignOwnerText(p, path) + " and cannot be moved: ask " +
+         (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
+         " or the administrator to remove it";
+}
+
+// Why what stands at the journal's name is no journal census may act on,
+// or "" where it is one, its text then in *text.
+std::string readOwnJournal(FilePrimitives& p, const std::string& path, std::string* text) {
+  switch (p.lookAt(path)) {
+    case disk::Found::kMissing:
+    case disk::Found::kOwnFile:
+      break;
+    case disk::Found::kForeignFile:
+      return "it " + foreignOwnerText(p, path);
+    case disk::Found::kOwnDirectory:
+    case disk::Found::kForeignDirectory:
+      return "it is a directory";
+    case disk::Found::kLink:
+      return "it is a symbolic link";
+    case disk::Found::kOther:
+      return "it is not a regular file";
+  }
+  bool longer = false;
+  std::string reason;
+  if (!p.readSmallFile(path, kMostJournalBytes, text, &longer, &reason)) {
+    return "it cannot be read: " + reason;
+  }
+  if (longer) return "it is larger than " + std::to_string(kMostJournalBytes / 1024) + " KiB";
+  return "";
+}
+
+// One file of a checked journal: its target and temporary file by their
+// paths from the working directory.
+struct Planned {
+  std::string target;
+  std::string temporary;  // "" for a file to remove
+};
+
+// The paths a journal's names stand for, each checked; "" where all may be
+// acted on, else why not.
+std::string plannedFiles(FilePrimitives& p, const std::string& folder, const JournalPlan& plan,
+                         std::vector<Planned>* planned) {
+  for (const JournalFile& file : plan.files) {
+    Planned one;
+    std::string problem;
+    if (!targetOf(p, folder, file.name, file.temporary.empty(), &one.target, &problem)) {
+      return "it names " + quotedForScreen(file.name) + ", but " + problem;
+    }
+    if (!file.temporary.empty()) {
+      if (!isTemporaryNameFor(file.temporary, disk::baseNameOf(one.target))) {
+        return "it names " + quotedForScreen(file.temporary) + ", which is no temporary file of " +
+               quotedForScreen(file.name);
+      }
+      one.temporary = inFolder(disk::folderOf(one.target), file.temporary);
+      const disk::Found found = p.lookAt(one.temporary);
+      if (found != disk::Found::kMissing && found != disk::Found::kOwnFile) {
+        return "its temporary file " + quotedForScreen(file.temporary) + " is not census's own";
+      }
+    }
+    planned->push_back(std::move(one));
+  }
+  return "";
+}
+
+// Finishes or undoes the save a checked journal describes.
+void carryOut(FilePrimitives& p, bool committed, const std::vector<Planned>& planned) {
+  std::string ignored;
+  for (const Planned& file : planned) {
+    if (file.temporary.empty()) {
+      if (committed) p.removeFile(file.target);
+    } else if (committed && p.lookAt(file.temporary) != disk::Found::kMissing) {
+      p.renameOver(file.temporary, file.target, &ignored);
+      p.syncFolder(disk::folderOf(file.target), &ignored);
+    } else {
+      p.removeFile(file.temporary);
+    }
+  }
+}
+
+// Moves a journal census will not act on out of the way, keeping it as it
+// is for whoever wants to see it; returns the name it is kept as, or "".
+std::string setAside(FilePrimitives& p, const std::string& folder, const std::string& journal,
+                     std::string* reason) {
+  const std::string base =
+      std::string(kSaveJournalName) + ".rejected-" + utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ");
+  std::string name = base;
+  for (int n = 2; p.lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
+    name = base + "-" + std::to_string(n);
+  }
+  if (!p.renameOver(journal, inFolder(folder, name), reason)) return "";
+  std::string ignored;
+  p.syncFolder(folder, &ignored);
+  return name;
+}
+
+}  // namespace
+
+std::string historyFolderProblem(FilePrimitives& p, const std::string& folder) {
+  const std::string path = inFolder(folder, kHistoryFolderName);
+  switch (p.lookAt(path)) {
+    case disk::Found::kMissing:
+    case disk::Found::kOwnDirectory:
+      return "";
+    case disk::Found::kForeignDirectory: {
+      const std::string owner = p.ownerOf(path);
+      return std::string(kHistoryFolderName) + " " + foreignOwnerText(p, path) +
+             ", so census keeps no history in it: ask " +
+             (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
+             " or the administrator to move it away";
+    }
+    case disk::Found::kLink:
+      return std::string(kHistoryFolderName) +
+             " is a symbolic link, not a folder of census's: move it away and save again";
+    case disk::Found::kOwnFile:
+    case disk::Found::kForeignFile:
+    case disk::Found::kOther:
+      return std::string(kHistoryFolderName) +
+             " is not a folder of census's: move it away and save again";
+  }
+  return "";
+}
+
+bool targetOf(FilePrimitives& p, const std::string& folder, const std::string& name, bool removed,
+              std::string* target, std::string* problem) {
+  const std::string path = inFolder(folder, name);
+  if (!isHistoryName(name)) {
+    // A file to remove goes by its name in the folder: a link is taken
+    // away itself, never the file it leads to, which may be outside.
+    *target = removed ? path : p.resolveLinks(path);
+    return true;
+  }
+  if (std::string why = historyFolderProblem(p, folder); !why.empty()) {
+    *problem = std::move(why);
+    return false;
+  }
+  switch (p.lookAt(path)) {
+    case disk::Found::kMissing:
+    case disk::Found::kOwnFile:
+      *target = path;
+      return true;
+    case disk::Found::kForeignFile:
+      *problem = safeForScreen(name) + " " + foreignOwnerText(p, path);
+      return false;
+    case disk::Found::kLink:
+      *problem = safeForScreen(name) + " is a symbolic link";
+      return false;
+    default:
+      *problem = safeForScreen(name) + " is not a regular file";
+      return false;
+  }
+}
+
+std::string settleJournal(FilePrimitives& p, const std::string& folder, const Say& say) {
+  const std::string journal = inFolder(folder, kSaveJournalName);
+  const std::string next = journal + ".new";
+  switch (p.lookAt(next)) {
+    case disk::Found::kMissing:
+      break;
+    case disk::Found::kOwnFile:
+      p.removeFile(next);
+      break;
+    default:
+      // Only a save that commits writes it, and only as its own file.
+      return inTheWay(p, next);
+  }
+  if (p.lookAt(journal) == disk::Found::kMissing) return "";
+  std::string text;
+  JournalPlan plan;
+  std::vector<Planned> planned;
+  std::string problem = readOwnJournal(p, journal, &text);
+  if (problem.empty()) problem = readJournal(text, &plan);
+  if (problem.empty()) problem = plannedFiles(p, folder, plan, &planned);
+  if (!problem.empty()) {
+    std::string reason;
+    const std::string kept = setAside(p, folder, journal, &reason);
+    say("census: ignored a save journal that is not census's own: " + problem +
+        (kept.empty() ? " (it could not be set aside: " + reason + ")"
+                      : " (kept as " + safeForScreen(kept) + ")"));
+    if (!kept.empty()) return "";
+    return p.lookAt(journal) == disk::Found::kForeignFile
+               ? inTheWay(p, journal)
+               : safeForScreen(journal) + " could not be set aside: " + reason;
+  }
+  carryOut(p, plan.committed, planned);
+  p.removeFile(journal);
+  std::string ignored;
+  p.syncFolder(folder, &ignored);
+  return "";
+}
+
+}  // namespace census

@@ -1,0 +1,508 @@
+// A save as a transaction: the FileSystem over a set of primitives (the
+// disk's, or the tests' in memory).
+//
+// The states of a save, and the function that moves it from each to the
+// next:
+//
+//   PLANNED    every file's target is known and may be written   planSteps
+//   LOCKED     the folder's lock is held, and any journal an
+//              earlier save left is settled                       lockFolder
+//   JOURNALED  the journal names every file and its temporary     writeJournal
+//   WRITTEN    every temporary file is whole and flushed          writeTemporaries
+//   COMMITTED  the journal bears the commit mark (saves of
+//              two files or more)                                 commit
+//   RENAMED    every temporary file is renamed over its target    renameAll
+//   ENDED      the journal is removed, the lock let go            endSave
+//
+// The invariants:
+//   1. Until COMMITTED, every target holds its old content: nothing is
+//      renamed before the commit mark is on the disk.
+//   2. Before the commit mark is on the disk, every temporary file's
+//      content and name are: a start that finds the mark renames only
+//      whole files.
+//   3. A start that finds a journal without the mark removes its temporary
+//      files; one that finds the mark renames those still there.
+//   4. Every save of a folder, of data files, of the history or of both,
+//      holds the folder's one lock from LOCKED to ENDED; a file a save
+//      reads under it (a version, the history's log) cannot change.
+//   5. A save writes only the names its caller gave (and its own journal,
+//      lock and temporary files), in its folder or, for a data file that is
+//      a link, where the link leads; a name in the history is written only
+//      in a history folder of census's own, never through a link.
+//   6. A failure before COMMITTED leaves every file as it was; one after it
+//      is reported as a failure, and the next start finishes the save.
+//
+// What a save flushes, and why no less will do (a save of N files in one
+// folder; one file needs no commit):
+//   - the journal, as it is made (1): its name and content are on the disk
+//     with the temporary files' names, so a power cut leaves nothing behind;
+//   - each temporary file (N): invariant 2;
+//   - the folder after the temporary files (1, N > 1 only): their names,
+//     invariant 2;
+//   - the journal with the mark and the folder after its rename (2, N > 1
+//     only): COMMITTED is on the disk before anything is renamed;
+//   - the folder after the renames (1): a save reported done survives a
+//     power cut.
+// So 3 for one file and N + 5 for several. The journal's removal is not
+// flushed: a journal found again after a power cut names temporary files
+// that are gone, and its settling changes nothing.
+//
+// An output the operator named that is alone in its save (export -o) needs
+// no journal and no lock: its rename is one step. A temporary file a kill
+// left of it is removed by the next output to that name.
+#include "save/transaction.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <set>
+#include <vector>
+
+#include "base/text.h"
+#include "os/primitives.h"
+#include "save/file_system.h"
+#include "save/journal.h"
+#include "save/recovery.h"
+
+namespace census {
+namespace {
+
+// One file of a save, as it will be done.
+struct Step {
+  const FileReplacement* file;
+  std::string name;         // as the journal names it: in the save's folder
+  std::string target;       // the file to replace, links followed (not in the history)
+  bool write_into = false;  // not a regular file: written into, not replaced
+  int descriptor = -1;      // one of this process's own, written at its position
+  bool remove = false;      // removed, not replaced: it has no temporary file
+  unsigned mode = 0;        // the permission bits to give it; 0 for the system's default
+  std::string temporary;    // beside the target
+};
+
+bool fail(SaveFailure* failure, const std::string& name, std::string reason) {
+  *failure = {name, std::move(reason)};
+  return false;
+}
+
+// The folder whose lock and journal a save of name takes: its own, or for
+// a name in the history, the folder the history is kept for.
+std::string saveFolderOf(const std::string& name) {
+  if (isHistoryName(name)) return ".";
+  return disk::folderOf(name);
+}
+
+// The permission bits of the regular file at name, links followed; 0
+// where there is none.
+unsigned modeOf(FilePrimitives& p, const std::string& name) {
+  disk::PathInfo info;
+  std::string ignored;
+  if (p.inspect(p.resolveLinks(name), &info, &ignored, disk::Writability::kSkip) &&
+      info.kind == disk::Kind::kRegular) {
+    return info.mode;
+  }
+  return 0;
+}
+
+// Works out how one file is to be saved, or why it cannot be. Which way a
+// file is written follows from what it is, never from how it is named.
+bool planStep(FilePrimitives& p, const FileReplacement& file, Step* step, SaveFailure* failure) {
+  step->file = &file;
+  step->remove = file.remove;
+  if (file.operator_output) {
+    step->descriptor = p.descriptorNamed(file.name);
+    if (step->descriptor >= 0) {
+      step->write_into = true;
+      step->target = file.name;
+      return true;
+    }
+  }
+  std::string reason;
+  if (isHistoryName(file.name)) {
+    if (!targetOf(p, ".", file.name, file.remove, &step->target, &reason)) {
+      return fail(failure, file.name, reason);
+    }
+  } else {
+    step->target = p.resolveLinks(file.name);
+  }
+  disk::PathInfo info;
+  if (!p.inspect(step->target, &info, &reason, disk::Writability::kTell))
+    return fail(failure, file.name, reason);
+  // The new content is made beside its target before it replaces it.
+  if (info.kind != disk::Kind::kOther && info.kind != disk::Kind::kDirectory &&
+      !p.folderTakesNewFiles(disk::folderOf(step->target), &reason)) {
+    return fail(failure, file.name, reason);
+  }
+  // A copy is readable by no more users than its original, each time it is
+  // made or used again.
+  const unsigned copied_mode = file.permissions_of.empty() ? 0 : modeOf(p, file.permissions_of);
+  switch (info.kind) {
+    case disk::Kind::kMissing:
+      step->mode = copied_mode;
+      return true;
+    case disk::Kind::kDirectory:
+      return fail(failure, file.name, errorText(EISDIR));
+    case disk::Kind::kOther:
+      if (!file.operator_output || file.remove) {
+        return fail(failure, file.name, "not a regular file");
+      }
+      step->write_into = true;
+      return true;
+    case disk::Kind::kRegular:
+      if (!info.writable) return fail(failure, file.name, info.not_writable);
+      step->mode = copied_mode != 0 ? copied_mode : info.mode;
+      return true;
+  }
+  return true;
+}
+
+// Two names of a save that lead to one file would have one content
+// overwrite the other's: such a save is refused before anything is
+// written. Files are told apart by what they are on the disk, not by their
+// names, so two mounts of one folder are one folder.
+bool distinctTargets(FilePrimitives& p, const std::vector<Step>& steps, SaveFailure* failure) {
+  std::vector<std::string> seen;
+  for (const Step& step : steps) {
+    if (step.descriptor >= 0) continue;
+    std::string identity = p.fileIdentity(step.target);
+    if (identity.empty()) {
+      // Not there yet: known by its folder and its name in it.
+      const std::string folder = p.fileIdentity(disk::folderOf(step.target));
+      identity = (folder.empty() ? p.canonicalPath(step.target) : folder) + "/" +
+                 disk::baseNameOf(step.target);
+    }
+    for (std::size_t i = 0; i < seen.size(); ++i) {
+      if (seen[i] != identity) continue;
+      return fail(failure, step.file->name,
+                  "it is the same file as " + safeForScreen(steps[i].file->name));
+    }
+    seen.push_back(std::move(identity));
+  }
+  return true;
+}
+
+bool planSteps(FilePrimitives& p, std::span<const FileReplacement> files, std::vector<Step>* steps,
+               SaveFailure* failure) {
+  steps->assign(files.size(), Step{});
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (!planStep(p, files[i], &(*steps)[i], failure)) return false;
+  }
+  return distinctTargets(p, *steps, failure);
+}
+
+std::vector<JournalFile> journalFiles(const std::vector<Step>& steps) {
+  std::vector<JournalFile> files;
+  for (const Step& step : steps) {
+    if (!step.write_into) files.push_back({step.name, disk::baseNameOf(step.temporary)});
+  }
+  return files;
+}
+
+bool writeJournal(FilePrimitives& p, const std::string& path, const std::string& text,
+                  std::string* reason) {
+  p.removeFile(path);
+  return p.createNew(path, text, 0, reason);
+}
+
+bool syncFolders(FilePrimitives& p, const std::set<std::string>& folders, std::string* reason) {
+  for (const std::string& folder : folders) {
+    if (!p.syncFolder(folder, reason)) return false;
+  }
+  return true;
+}
+
+class SavingFileSystem final : public FileSystem {
+ public:
+  SavingFileSystem(FilePrimitives& primitives, DiskOptions options,
+                   std::unique_ptr<FilePrimitives> owned = nullptr)
+      : owned_(std::move(owned)), p(primitives), options_(std::move(options)) {}
+
+  OpenedFile openForReading(const std::string& name) override { return p.openForReading(name); }
+
+  std::optional<FileStamp> stampOf(const std::string& name) override { return p.stampOf(name); }
+
+  std::string contentAsWritten(const FileReplacement& file) const override {
+    return file.line_ends == LineEnds::kPlatform ? p.withPlatformLineEnds(file.content)
+                                                 : file.content;
+  }
+
+  bool folderExists(const std::string& name) override {
+    disk::PathInfo info;
+    std::string ignored;
+    return p.inspect(name, &info, &ignored, disk::Writability::kSkip) &&
+           info.kind == disk::Kind::kDirectory;
+  }
+
+  std::string historyProblem() override { return historyFolderProblem(p, "."); }
+
+  // A folder made is flushed into its own folder at once: the saves in it
+  // must not outlive it in a power cut.
+  bool makeFolder(const std::string& name, std::string* reason) override {
+    return p.makeFolder(name, reason) && p.syncFolder(disk::folderOf(name), reason);
+  }
+
+  void removeEmptyFolder(const std::string& name) override { p.removeEmptyFolder(name); }
+
+  std::string canonicalName(const std::string& name) override { return p.canonicalPath(name); }
+
+  std::string fileIdentity(const std::string& name) override {
+    const std::string identity = p.fileIdentity(name);
+    return identity.empty() ? p.canonicalPath(name) : identity;
+  }
+
+  int descriptorNamed(const std::string& name) override { return p.descriptorNamed(name); }
+
+  void setSavePatience(std::chrono::milliseconds patience) override {
+    options_.patience = patience;
+  }
+
+  bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    std::vector<Step> steps;
+    return planSteps(p, files, &steps, failure);
+  }
+
+  bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
+    return replaceFilesAmended(files, nullptr, failure);
+  }
+
+  bool replaceFilesAmended(std::span<const FileReplacement> asked, const Amendment& amend,
+                           SaveFailure* failure) override {
+    std::vector<Step> steps;
+    if (!planSteps(p, asked, &steps, failure)) return false;
+    if (!amend &&
+        std::all_of(steps.begin(), steps.end(), [](const Step& step) { return step.write_into; })) {
+      return versionsStillHold(*this, asked, failure) && writeInto(steps, failure);
+    }
+    if (!amend && asked.size() == 1 && asked.front().operator_output) {
+      return versionsStillHold(*this, asked, failure) && replaceAlone(steps.front(), failure);
+    }
+
+    const std::string folder = saveFolderOf(asked.front().name);
+    std::unique_ptr<HeldLock> lock;
+    if (!lockFolder(folder, asked.front().name, options_.patience, &lock, failure)) return false;
+    std::vector<FileReplacement> amended;
+    if (amend && !amend(asked, &amended, failure)) return false;
+    const std::span<const FileReplacement> files = amend ? std::span(amended) : asked;
+    // What stood there may have changed while the lock was awaited.
+    if (!planSteps(p, files, &steps, failure) || !versionsStillHold(*this, files, failure)) {
+      return false;
+    }
+    std::size_t replaced = 0;
+    for (Step& step : steps) {
+      if (step.write_into) continue;
+      ++replaced;
+      if (!nameInFolder(folder, step.file->name, &step.name) || !isSavedName(step.name)) {
+        return fail(failure, step.file->name, "not a file of the folder of its save");
+      }
+      if (!step.remove) step.temporary = freeTemporaryName(step.target);
+    }
+    const std::string journal = inFolder(folder, kSaveJournalName);
+    std::string reason;
+    if (!writeJournal(p, journal, journalText(journalFiles(steps), false), &reason)) {
+      p.removeFile(journal);
+      return fail(failure, files.front().name, reason);
+    }
+    if (!writeTemporaries(steps, replaced, failure) || !commit(journal, steps, replaced, failure)) {
+      settleJournal(p, folder, options_.notice);  // not decided: undone
+      return false;
+    }
+    if (!writeInto(steps, failure) || !renameAll(steps, failure)) {
+      // A single file is still as it was, or already new: the next start
+      // settles it as well as this one could. Of several, the save is
+      // decided, and the journal stays for the next start to finish it.
+      if (replaced < 2 && !failure->decided) {
+        settleJournal(p, folder, options_.notice);
+      } else {
+        failure->decided = true;
+      }
+      return false;
+    }
+    p.removeFile(journal);
+    return true;
+  }
+
+  // A start settles what a save cut short left, where no other save holds
+  // the folder: one that does settles it itself, so a start never waits.
+  void recoverSaves() override {
+    if (p.lookAt(std::string(kSaveJournalName)) == disk::Found::kMissing &&
+        p.lookAt(std::string(kSaveLockName)) == disk::Found::kMissing) {
+      return;
+    }
+    std::unique_ptr<HeldLock> lock;
+    SaveFailure failure;
+    if (!lockFolder(".", std::string(kSaveJournalName), std::chrono::milliseconds(0), &lock,
+                    &failure) &&
+        !failure.busy) {
+      say("census: " + failure.reason);
+    }
+  }
+
+ private:
+  void say(const std::string& line) {
+    if (options_.notice) options_.notice(line);
+  }
+
+  // Takes the folder's lock, waiting as long as patience allows and saying
+  // so once, and settles what an earlier save left there.
+  bool lockFolder(const std::string& folder, const std::string& name,
+                  std::chrono::milliseconds patience, std::unique_ptr<HeldLock>* lock,
+                  SaveFailure* failure) {
+    const disk::LockWait wait{patience, [this, folder](const std::string& holder) {
+                                say("census: waiting for another save in " +
+                                    safeForScreen(p.absolutePath(folder)) +
+                                    (holder.empty() ? std::string() : " (process " + holder + ")"));
+                              }};
+    std::string reason;
+    switch (p.lockFolder(inFolder(folder, kSaveLockName), wait, lock, &reason)) {
+      case disk::LockResult::kHeld:
+        break;
+      case disk::LockResult::kBusy:
+        fail(failure, name, reason);
+        failure->busy = true;
+        return false;
+      case disk::LockResult::kFailed:
+        return fail(failure, name, reason);
+    }
+    if (std::string problem = settleJournal(p, folder, options_.notice); !problem.empty()) {
+      return fail(failure, name, problem);
+    }
+    return true;
+  }
+
+  std::string freeTemporaryName(const std::string& target) {
+    std::string name;
+    for (unsigned attempt = 0; attempt < 1000; ++attempt) {
+      name = p.temporaryNameFor(target, attempt + counter_);
+      if (p.lookAt(name) == disk::Found::kMissing) break;
+    }
+    ++counter_;
+    return name;
+  }
+
+  // The bytes a save writes for a file.
+  bool createTemporary(const Step& step, std::string* reason) {
+    if (step.file->line_ends == LineEnds::kExact) {
+      return p.createNew(step.temporary, step.file->content, step.mode, reason);
+    }
+    return p.createNew(step.temporary, p.withPlatformLineEnds(step.file->content), step.mode,
+                       reason);
+  }
+
+  // An output alone in its save: written beside its target and renamed
+  // over it, with no journal and no lock. What a kill left of an earlier
+  // output to the same name goes first.
+  bool replaceAlone(Step& step, SaveFailure* failure) {
+    removeAbandonedTemporaries(step.target);
+    step.temporary = freeTemporaryName(step.target);
+    std::string reason;
+    if (!createTemporary(step, &reason)) {
+      p.removeFile(step.temporary);
+      return fail(failure, step.file->name, reason);
+    }
+    if (!p.renameOver(step.temporary, step.target, &reason)) {
+      p.removeFile(step.temporary);
+      return fail(failure, step.file->name, reason);
+    }
+    if (!p.syncFolder(disk::folderOf(step.target), &reason)) {
+      return fail(failure, step.file->name, reason);
+    }
+    return true;
+  }
+
+  // Removes the temporary files of target that census processes no longer
+  // running left, where they are the user's own.
+  void removeAbandonedTemporaries(const std::string& target) {
+    const std::string folder = disk::folderOf(target);
+    const std::string base = disk::baseNameOf(target);
+    for (const std::string& name : p.namesIn(folder)) {
+      unsigned long process = 0;
+      if (!isTemporaryNameFor(name, base, &process) || p.processRuns(process)) continue;
+      const std::string path = inFolder(folder, name);
+      if (p.lookAt(path) == disk::Found::kOwnFile) p.removeFile(path);
+    }
+  }
+
+  bool writeTemporaries(std::vector<Step>& steps, std::size_t replaced, SaveFailure* failure) {
+    std::set<std::string> folders;
+    for (Step& step : steps) {
+      if (step.write_into || step.remove) continue;
+      std::string reason;
+      if (!createTemporary(step, &reason)) return fail(failure, step.file->name, reason);
+      folders.insert(disk::folderOf(step.temporary));
+    }
+    // One file needs no commit: its rename is flushed after it.
+    std::string reason;
+    if (replaced >= 2 && !syncFolders(p, folders, &reason)) {
+      return fail(failure, steps.front().file->name, reason);
+    }
+    return true;
+  }
+
+  // Where several files are replaced, the save is decided once the journal
+  // says so: from then on a start after a crash finishes it.
+  bool commit(const std::string& journal, const std::vector<Step>& steps, std::size_t replaced,
+              SaveFailure* failure) {
+    if (replaced < 2) return true;
+    std::string reason;
+    const std::string next = journal + ".new";
+    if (!writeJournal(p, next, journalText(journalFiles(steps), true), &reason) ||
+        !p.renameOver(next, journal, &reason)) {
+      p.removeFile(next);
+      return fail(failure, steps.front().file->name, reason);
+    }
+    if (!p.syncFolder(disk::folderOf(journal), &reason)) {
+      return fail(failure, steps.front().file->name, reason);
+    }
+    return true;
+  }
+
+  bool writeInto(const std::vector<Step>& steps, SaveFailure* failure) {
+    for (const Step& step : steps) {
+      if (!step.write_into) continue;
+      std::string reason;
+      const bool written = step.descriptor >= 0
+                               ? p.writeToDescriptor(step.descriptor, step.file->content, &reason)
+                               : p.writeInto(step.target, step.file->content, &reason);
+      if (!written) return fail(failure, step.file->name, reason);
+    }
+    return true;
+  }
+
+  bool renameAll(const std::vector<Step>& steps, SaveFailure* failure) {
+    std::set<std::string> folders;
+    for (const Step& step : steps) {
+      if (step.write_into) continue;
+      std::string reason;
+      if (step.remove) {
+        p.removeFile(step.target);
+      } else if (!p.renameOver(step.temporary, step.target, &reason)) {
+        return fail(failure, step.file->name, reason);
+      }
+      folders.insert(disk::folderOf(step.target));
+    }
+    std::string reason;
+    if (!syncFolders(p, folders, &reason)) {
+      fail(failure, steps.front().file->name, reason);
+      failure->decided = true;  // renamed, but perhaps not on the disk
+      return false;
+    }
+    return true;
+  }
+
+  std::unique_ptr<FilePrimitives> owned_;
+  FilePrimitives& p;  // the primitives every step is made of
+  DiskOptions options_;
+  unsigned counter_ = 0;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> makeSavingFileSystem(FilePrimitives& primitives, DiskOptions options) {
+  return std::make_unique<SavingFileSystem>(primitives, std::move(options));
+}
+
+std::unique_ptr<FileSystem> makeDiskFileSystem(DiskOptions options) {
+  std::unique_ptr<FilePrimitives> disk = makeDiskPrimitives();
+  FilePrimitives& primitives = *disk;
+  return std::make_unique<SavingFileSystem>(primitives, std::move(options), std::move(disk));
+}
+
+}  // namespace census
