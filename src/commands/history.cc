@@ -1,6 +1,7 @@
 #include "commands/history.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <map>
 #include <nlohmann/json.hpp>
 #include <optional>
@@ -237,8 +238,14 @@ int runHistory(FileSystem& files, const std::string& file, bool json, bool start
   return kExitSuccess;
 }
 
-int runRestore(FileSystem& files, const std::string& number, const std::vector<std::string>& names,
-               bool dry_run, std::ostream& out, std::ostream& errors) {
+int runRestore(FileSystem& files, const std::string& number,
+               const std::vector<std::string>& names_as_typed, bool dry_run, std::ostream& out,
+               std::ostream& errors) {
+  // "./datas.dat" is datas.dat, as it is to every other program.
+  std::vector<std::string> names;
+  for (const std::string& name : names_as_typed) {
+    names.push_back(std::filesystem::path(name).lexically_normal().generic_string());
+  }
   const History history = readHistory(files);
   if (history.state.unreadable()) {
     errors << "census: cannot read " << kHistoryLog << ": " << history.state.reason << "\n";

@@ -358,7 +358,9 @@ std::string holderOf(int fd) {
 int openLockFile(const std::string& lock_path, std::string* reason) {
   constexpr int kFlags = O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC;
   int fd = ::open(lock_path.c_str(), O_RDWR | kFlags);
-  if (fd < 0 && errno == ENOENT) fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | kFlags, 0600);
+  // Readable by all, so that another user in a shared folder can lock it
+  // too where its holder was killed and it stayed.
+  if (fd < 0 && errno == ENOENT) fd = ::open(lock_path.c_str(), O_RDWR | O_CREAT | kFlags, 0644);
   // Another user's lock file, left by a save killed in a shared folder,
   // cannot be opened to write nor removed; locking it needs no more than
   // reading it.
@@ -369,6 +371,11 @@ int openLockFile(const std::string& lock_path, std::string* reason) {
               (error_number == ELOOP    ? " is a symbolic link"
                : error_number == EISDIR ? " is a directory"
                                         : ": " + reasonFor(error_number));
+    if (error_number == EACCES && lookAt(lock_path) == Found::kForeignFile) {
+      const std::string owner = ownerOf(lock_path);
+      *reason = "the save lock " + lock_path + " belongs to another user (" + owner +
+                ") and cannot be opened: ask " + owner + " or the administrator to remove it";
+    }
     return -1;
   }
   struct stat status {};

@@ -325,11 +325,14 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
     const std::string name = keptName(sha256);
     const bool queued = std::any_of(kept.begin(), kept.end(),
                                     [&](const FileReplacement& file) { return file.name == name; });
-    if (queued || files_.openForReading(name).status != OpenStatus::kMissing) return;
+    if (queued) return;
+    // One already kept is checked like a new one, and takes the list's
+    // permission bits again: a list made private makes its copies so.
     kept.push_back({.name = name,
                     .content = std::move(content),
                     .line_ends = LineEnds::kExact,
-                    .permissions_of = of});
+                    .permissions_of = of,
+                    .reuse_existing = true});
   };
   for (FileReplacement& save : saves) {
     if (!isDataFile(save.name)) continue;

@@ -58,9 +58,14 @@ struct FileReplacement {
   // Where set, the file is removed instead, in the same save; one that is
   // not there stays so.
   bool remove = false;
-  // Where not empty and the file is new, it takes the permission bits of
-  // this file (a copy is readable by no more users than its original).
+  // Where not empty, the file takes the permission bits of this file each
+  // time it is saved (a copy is readable by no more users than its
+  // original).
   std::string permissions_of = {};
+  // Where set and a regular file stands there already (a kept content,
+  // named by its SHA-256), it is not written again unless its permission
+  // bits differ from permissions_of's.
+  bool reuse_existing = false;
 };
 
 // Which file a save could not replace, and why ("Permission denied").
@@ -127,9 +132,10 @@ class FileSystem {
   // Removes the folder at name where it is empty; leaves it otherwise.
   virtual void removeEmptyFolder(const std::string& name) = 0;
 
-  // Why the history's folder here is not census's to keep a history in
-  // ("census-history is a symbolic link, not a folder"), or "" where it is
-  // a real folder of the user's own, or there is none.
+  // Why the history's folder here, or its log, is not census's to keep a
+  // history in ("census-history is a symbolic link, ..."), or "" where the
+  // folder is a real one of the user's own and the log a regular file of
+  // theirs, or either is missing.
   virtual std::string historyProblem() { return ""; }
 
   // Finishes a save of the working directory that was cut short after it

@@ -154,6 +154,16 @@ bool targetOf(FilePrimitives& p, const std::string& folder, const std::string& n
     *problem = std::move(why);
     return false;
   }
+  // Root's history in a shared folder is census's own, but only root may
+  // write in it.
+  const std::string history = inFolder(folder, kHistoryFolderName);
+  if (std::string reason;
+      p.lookAt(history) != disk::Found::kMissing && !p.folderTakesNewFiles(history, &reason)) {
+    const std::string owner = p.ownerOf(history);
+    *problem = std::string(kHistoryFolderName) + ": " + reason +
+               (owner.empty() ? std::string() : " (it belongs to " + safeForScreen(owner) + ")");
+    return false;
+  }
   switch (p.lookAt(path)) {
     case disk::Found::kMissing:
     case disk::Found::kOwnFile:
@@ -204,8 +214,9 @@ std::string settleJournal(FilePrimitives& p, const std::string& folder, const Sa
   }
   carryOut(p, plan.committed, planned);
   p.removeFile(journal);
-  std::string ignored;
-  p.syncFolder(folder, &ignored);
+  // Root's journal in a shared folder is census's own, but no other user
+  // may remove it.
+  if (p.lookAt(journal) != disk::Found::kMissing) return inTheWay(p, journal);
   return "";
 }
 

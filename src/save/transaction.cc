@@ -74,6 +74,7 @@ struct Step {
   bool write_into = false;  // not a regular file: written into, not replaced
   int descriptor = -1;      // one of this process's own, written at its position
   bool remove = false;      // removed, not replaced: it has no temporary file
+  bool reused = false;      // a kept content already there as it should be: left alone
   unsigned mode = 0;        // the permission bits to give it; 0 for the system's default
   std::string temporary;    // beside the target
 };
@@ -149,6 +150,7 @@ bool planStep(FilePrimitives& p, const FileReplacement& file, Step* step, SaveFa
     case disk::Kind::kRegular:
       if (!info.writable) return fail(failure, file.name, info.not_writable);
       step->mode = copied_mode != 0 ? copied_mode : info.mode;
+      step->reused = file.reuse_existing && step->mode == info.mode;
       return true;
   }
   return true;
@@ -191,7 +193,9 @@ bool planSteps(FilePrimitives& p, std::span<const FileReplacement> files, std::v
 std::vector<JournalFile> journalFiles(const std::vector<Step>& steps) {
   std::vector<JournalFile> files;
   for (const Step& step : steps) {
-    if (!step.write_into) files.push_back({step.name, disk::baseNameOf(step.temporary)});
+    if (!step.write_into && !step.reused) {
+      files.push_back({step.name, disk::baseNameOf(step.temporary)});
+    }
   }
   return files;
 }
@@ -231,7 +235,13 @@ class SavingFileSystem final : public FileSystem {
            info.kind == disk::Kind::kDirectory;
   }
 
-  std::string historyProblem() override { return historyFolderProblem(p, "."); }
+  // The folder and its log, as a save of the log would find them.
+  std::string historyProblem() override {
+    std::string target;
+    std::string problem;
+    targetOf(p, ".", std::string(kHistoryFolderName) + "/log", false, &target, &problem);
+    return problem;
+  }
 
   // A folder made is flushed into its own folder at once: the saves in it
   // must not outlive it in a power cut.
@@ -287,7 +297,7 @@ class SavingFileSystem final : public FileSystem {
     }
     std::size_t replaced = 0;
     for (Step& step : steps) {
-      if (step.write_into) continue;
+      if (step.write_into || step.reused) continue;
       ++replaced;
       if (!nameInFolder(folder, step.file->name, &step.name) || !isSavedName(step.name)) {
         return fail(failure, step.file->name, "not a file of the folder of its save");
@@ -423,7 +433,7 @@ class SavingFileSystem final : public FileSystem {
   bool writeTemporaries(std::vector<Step>& steps, std::size_t replaced, SaveFailure* failure) {
     std::set<std::string> folders;
     for (Step& step : steps) {
-      if (step.write_into || step.remove) continue;
+      if (step.write_into || step.remove || step.reused) continue;
       std::string reason;
       if (!createTemporary(step, &reason)) return fail(failure, step.file->name, reason);
       folders.insert(disk::folderOf(step.temporary));
@@ -469,7 +479,7 @@ class SavingFileSystem final : public FileSystem {
   bool renameAll(const std::vector<Step>& steps, SaveFailure* failure) {
     std::set<std::string> folders;
     for (const Step& step : steps) {
-      if (step.write_into) continue;
+      if (step.write_into || step.reused) continue;
       std::string reason;
       if (step.remove) {
         p.removeFile(step.target);
