@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/exit_status.h"
 #include "base/text.h"
 #include "records/census_grid_file.h"
 #include "records/dhis2_mapping.h"
@@ -52,6 +53,18 @@ bool saveOutputFile(FileSystem& files, const std::string& name, std::string cont
   if (files.replaceFiles({&save, 1}, &failure)) return true;
   errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason << "\n";
   return false;
+}
+
+int writeOutputFile(FileSystem& files, const std::string& name,
+                    const std::function<int(std::ostream& out)>& write, std::ostream& errors) {
+  SaveFailure failure;
+  std::unique_ptr<OutputFile> output = files.beginOutput(name, &failure);
+  if (output != nullptr) {
+    if (const int status = write(output->stream()); status != kExitSuccess) return status;
+    if (output->commit(&failure)) return kExitSuccess;
+  }
+  errors << "census: cannot save " << safeForScreen(failure.name) << ": " << failure.reason << "\n";
+  return kExitFailure;
 }
 
 bool saveDataFiles(FileSystem& files, std::span<const FileReplacement> saves, bool dry_run,

@@ -3,6 +3,7 @@
 // save data files.
 #pragma once
 
+#include <functional>
 #include <ostream>
 #include <span>
 #include <string>
@@ -26,6 +27,13 @@ std::string ownFileProblem(FileSystem& files, const std::string& name);
 // "census: cannot save NAME: REASON" on errors, where it cannot.
 bool saveOutputFile(FileSystem& files, const std::string& name, std::string content,
                     std::ostream& errors);
+
+// Writes the output file `name` as write makes it, and makes it whole
+// where write returns kExitSuccess; otherwise the file stays as it was and
+// write's status is returned. Returns kExitFailure, after saying "census:
+// cannot save NAME: REASON" on errors, where the file cannot be written.
+int writeOutputFile(FileSystem& files, const std::string& name,
+                    const std::function<int(std::ostream& out)>& write, std::ostream& errors);
 
 // Replaces the data files as one save, or with dry_run only checks that
 // they could be replaced. Returns false, after saying "census: cannot save

@@ -171,12 +171,9 @@ int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out
 int runDhis2Export(FileSystem& files, const Dhis2Request& request, const std::string& output_file,
                    std::ostream& out, std::ostream& errors) {
   if (output_file.empty()) return writeDhis2(files, request, out, errors);
-  std::ostringstream content;
-  if (const int status = writeDhis2(files, request, content, errors); status != kExitSuccess) {
-    return status;
-  }
-  return saveOutputFile(files, output_file, std::move(content).str(), errors) ? kExitSuccess
-                                                                              : kExitFailure;
+  return writeOutputFile(
+      files, output_file,
+      [&](std::ostream& output) { return writeDhis2(files, request, output, errors); }, errors);
 }
 
 int runInitDhis2Mapping(FileSystem& files, const std::string& period, std::ostream& out,

@@ -248,12 +248,15 @@ int writeExport(FileSystem& files, ExportFormat format, std::ostream& out, std::
 int runExport(FileSystem& files, ExportFormat format, const std::string& output_file,
               std::ostream& out, std::ostream& errors) {
   if (output_file.empty()) return writeExport(files, format, out, errors);
-  std::ostringstream content;
   // An export that could not read every list would be incomplete: the file
   // keeps its last whole export.
-  if (writeExport(files, format, content, errors) != kExitSuccess) return kExitFailure;
-  return saveOutputFile(files, output_file, std::move(content).str(), errors) ? kExitSuccess
-                                                                              : kExitFailure;
+  return writeOutputFile(
+      files, output_file,
+      [&](std::ostream& output) {
+        return writeExport(files, format, output, errors) == kExitSuccess ? kExitSuccess
+                                                                          : kExitFailure;
+      },
+      errors);
 }
 
 }  // namespace census

@@ -543,17 +543,19 @@ std::string sourceDateEpochProblem() {
 int runReport(FileSystem& files, const std::string& output_file, std::ostream& out,
               std::ostream& errors) {
   const ReportOrigin origin = reportOriginNow();
-  std::ostringstream page;
-  const bool to_out = output_file == "-";
-  const CheckSummary summary = writeReport(files, origin, to_out ? out : page);
-  for (const auto& [name, state] : summary.files) {
-    if (state.unreadable()) errors << cannotReadLine(name, state);
-  }
-  const std::string name = output_file.empty() ? std::string(kDefaultReportName) : output_file;
   // A page that cannot show every file is not saved over the last whole one.
-  if (summary.anyUnreadable()) return kExitFailure;
-  if (to_out) return kExitSuccess;
-  if (!saveOutputFile(files, name, std::move(page).str(), errors)) return kExitFailure;
+  const auto write = [&](std::ostream& page) {
+    const CheckSummary summary = writeReport(files, origin, page);
+    for (const auto& [name, state] : summary.files) {
+      if (state.unreadable()) errors << cannotReadLine(name, state);
+    }
+    return summary.anyUnreadable() ? kExitFailure : kExitSuccess;
+  };
+  if (output_file == "-") return write(out);
+  const std::string name = output_file.empty() ? std::string(kDefaultReportName) : output_file;
+  if (const int status = writeOutputFile(files, name, write, errors); status != kExitSuccess) {
+    return status;
+  }
   // Where the page went to standard output itself, it is all that is said there.
   if (files.descriptorNamed(name) != 1) out << safeForScreen(name) << "\n";
   return kExitSuccess;

@@ -127,6 +127,8 @@ class NewFile {
 
   // Creates path; fails where anything stands there already.
   bool create(const std::string& path, std::string* reason);
+  // Writes content at the file's end, before finish.
+  bool append(std::string_view content, std::string* reason);
   // Writes all of content, gives the file these permission bits where mode
   // is not 0, flushes it to disk and closes it.
   bool finish(std::string_view content, unsigned mode, std::string* reason);

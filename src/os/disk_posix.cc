@@ -233,6 +233,12 @@ bool NewFile::create(const std::string& path, std::string* reason) {
   return true;
 }
 
+bool NewFile::append(std::string_view content, std::string* reason) {
+  if (writeAll(static_cast<int>(handle_), content)) return true;
+  *reason = reasonFor(errno);
+  return false;
+}
+
 bool NewFile::finish(std::string_view content, unsigned mode, std::string* reason) {
   const int fd = static_cast<int>(handle_);
   errno = 0;

@@ -27,6 +27,15 @@ class DiskInputFile final : public InputFile {
   std::FILE* file_;
 };
 
+class DiskFileWriter final : public NewFileWriter {
+ public:
+  disk::NewFile file;
+  bool write(std::string_view content, std::string* reason) override {
+    return file.append(content, reason);
+  }
+  bool finish(unsigned mode, std::string* reason) override { return file.finish("", mode, reason); }
+};
+
 class DiskLock final : public HeldLock {
  public:
   disk::FolderLock lock;
@@ -94,6 +103,12 @@ class DiskPrimitives final : public FilePrimitives {
                  std::string* reason) override {
     disk::NewFile file;
     return file.create(path, reason) && file.finish(content, mode, reason);
+  }
+  std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
+                                                  std::string* reason) override {
+    auto writer = std::make_unique<DiskFileWriter>();
+    if (!writer->file.create(path, reason)) return nullptr;
+    return writer;
   }
   bool writeInto(const std::string& path, std::string_view content, std::string* reason) override {
     return disk::writeInto(path, content, reason);

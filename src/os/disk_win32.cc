@@ -254,6 +254,12 @@ bool NewFile::create(const std::string& path, std::string* reason) {
   return true;
 }
 
+bool NewFile::append(std::string_view content, std::string* reason) {
+  if (writeAll(reinterpret_cast<HANDLE>(handle_), content)) return true;
+  *reason = lastErrorText();
+  return false;
+}
+
 bool NewFile::finish(std::string_view content, unsigned, std::string* reason) {
   const HANDLE handle = reinterpret_cast<HANDLE>(handle_);
   const bool written = writeAll(handle, content) && FlushFileBuffers(handle) != 0;

@@ -23,6 +23,17 @@ class HeldLock {
   virtual ~HeldLock() = default;
 };
 
+// A new file being written, piece by piece; closed without finish, it
+// stays as far as it was written, for its maker to remove.
+class NewFileWriter {
+ public:
+  virtual ~NewFileWriter() = default;
+  virtual bool write(std::string_view content, std::string* reason) = 0;
+  // Gives the file these permission bits where mode is not 0, flushes it
+  // to disk and closes it.
+  virtual bool finish(unsigned mode, std::string* reason) = 0;
+};
+
 class FilePrimitives {
  public:
   virtual ~FilePrimitives() = default;
@@ -54,6 +65,10 @@ class FilePrimitives {
   // mode is not 0) these permission bits, flushed to disk and closed.
   virtual bool createNew(const std::string& path, std::string_view content, unsigned mode,
                          std::string* reason) = 0;
+  // Makes a file under a name nothing stands at, to be written piece by
+  // piece; null with *reason set where it cannot.
+  virtual std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
+                                                          std::string* reason) = 0;
   virtual bool writeInto(const std::string& path, std::string_view content,
                          std::string* reason) = 0;
   virtual bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) = 0;

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
+#include <sstream>
 
 #include "base/sha256.h"
 
@@ -12,6 +13,37 @@ namespace census {
 std::string saveFailureText(const SaveFailure& failure) {
   return "cannot save " + failure.name + ": " + failure.reason +
          (failure.decided ? "; the save is decided, and the next start of census finishes it" : "");
+}
+
+namespace {
+
+// An output gathered whole and saved at commit, by a file system that
+// cannot write one as it is made.
+class GatheredOutput final : public OutputFile {
+ public:
+  GatheredOutput(FileSystem& files, std::string name) : files_(files), name_(std::move(name)) {}
+  std::ostream& stream() override { return content_; }
+  bool commit(SaveFailure* failure) override {
+    const FileReplacement save{.name = name_,
+                               .content = std::move(content_).str(),
+                               .line_ends = LineEnds::kExact,
+                               .operator_output = true};
+    return files_.replaceFiles({&save, 1}, failure);
+  }
+
+ private:
+  FileSystem& files_;
+  std::string name_;
+  std::ostringstream content_;
+};
+
+}  // namespace
+
+std::unique_ptr<OutputFile> FileSystem::beginOutput(const std::string& name, SaveFailure* failure) {
+  const FileReplacement save{
+      .name = name, .content = "", .line_ends = LineEnds::kExact, .operator_output = true};
+  if (!checkReplaceable({&save, 1}, failure)) return nullptr;
+  return std::make_unique<GatheredOutput>(*this, name);
 }
 
 std::string FileSystem::canonicalName(const std::string& name) {

@@ -26,6 +26,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <ostream>
 #include <span>
 #include <string>
 #include <string_view>
@@ -81,6 +82,20 @@ struct SaveFailure {
 // point of no return, that the next start finishes it.
 std::string saveFailureText(const SaveFailure& failure);
 
+// An output the operator named, written as it is made: into a temporary
+// file beside it, which replaces it once whole (commit). A descriptor of
+// this process ("/dev/stdout") is written into as the output is made; a
+// FIFO or a device, at commit. Dropped without commit, it leaves the
+// output as it was and no temporary file behind.
+class OutputFile {
+ public:
+  virtual ~OutputFile() = default;
+  virtual std::ostream& stream() = 0;
+  // Makes the output whole where it is named; false with *failure set
+  // where it could not be written, the old output then left as it was.
+  virtual bool commit(SaveFailure* failure) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -105,6 +120,11 @@ class FileSystem {
   // amend changes nothing.
   virtual bool replaceFilesAmended(std::span<const FileReplacement> files, const Amendment& amend,
                                    SaveFailure* failure) = 0;
+
+  // Begins an output the operator named; null with *failure set where it
+  // cannot be written (a directory stands there, no permission). This one
+  // gathers the output and saves it whole at commit.
+  virtual std::unique_ptr<OutputFile> beginOutput(const std::string& name, SaveFailure* failure);
 
   // Checks, changing nothing, that every file could be replaced now: each
   // is absent, or a regular file that may be written (a symbolic link
@@ -183,6 +203,9 @@ class ForwardingFileSystem : public FileSystem {
   }
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     return files_.checkReplaceable(files, failure);
+  }
+  std::unique_ptr<OutputFile> beginOutput(const std::string& name, SaveFailure* failure) override {
+    return files_.beginOutput(name, failure);
   }
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
     return files_.replaceFiles(files, failure);

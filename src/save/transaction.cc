@@ -54,7 +54,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <functional>
+#include <ostream>
 #include <set>
+#include <streambuf>
 #include <vector>
 
 #include "base/text.h"
@@ -213,6 +216,94 @@ bool syncFolders(FilePrimitives& p, const std::set<std::string>& folders, std::s
   return true;
 }
 
+// A stream that hands what is written to it on in blocks, and keeps the
+// first failure of doing so.
+class BlockStreamBuffer final : public std::streambuf {
+ public:
+  using Sink = std::function<bool(std::string_view block, std::string* reason)>;
+  explicit BlockStreamBuffer(Sink sink) : sink_(std::move(sink)), block_(kBlockSize, '\0') {
+    setp(block_.data(), block_.data() + block_.size());
+  }
+  // Hands on what is pending; false once any block failed.
+  bool drain() {
+    const std::string_view pending(pbase(), static_cast<std::size_t>(pptr() - pbase()));
+    if (reason_.empty() && !pending.empty() && !sink_(pending, &reason_) && reason_.empty()) {
+      reason_ = errorText(EIO);
+    }
+    setp(block_.data(), block_.data() + block_.size());
+    return reason_.empty();
+  }
+  const std::string& reason() const { return reason_; }
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (!drain()) return traits_type::eof();
+    if (!traits_type::eq_int_type(c, traits_type::eof())) {
+      *pptr() = traits_type::to_char_type(c);
+      pbump(1);
+    }
+    return traits_type::not_eof(c);
+  }
+  int sync() override { return drain() ? 0 : -1; }
+
+ private:
+  static constexpr std::size_t kBlockSize = 64 * 1024;
+  Sink sink_;
+  std::string block_;
+  std::string reason_;
+};
+
+// An output written into a temporary file as it is made (or into a
+// descriptor of this process), the temporary renamed over its target at
+// commit and removed where it is dropped.
+class StreamedOutput final : public OutputFile {
+ public:
+  StreamedOutput(FilePrimitives& p, std::string name, std::string target, std::string temporary,
+                 std::unique_ptr<NewFileWriter> writer, unsigned mode, int descriptor)
+      : p_(p),
+        name_(std::move(name)),
+        target_(std::move(target)),
+        temporary_(std::move(temporary)),
+        writer_(std::move(writer)),
+        mode_(mode),
+        buffer_([this, descriptor](std::string_view block, std::string* reason) {
+          return writer_ ? writer_->write(block, reason)
+                         : p_.writeToDescriptor(descriptor, block, reason);
+        }),
+        stream_(&buffer_) {}
+  ~StreamedOutput() override {
+    if (writer_ == nullptr) return;
+    writer_.reset();
+    p_.removeFile(temporary_);
+  }
+
+  std::ostream& stream() override { return stream_; }
+
+  bool commit(SaveFailure* failure) override {
+    std::string reason;
+    if (!buffer_.drain()) return fail(failure, name_, buffer_.reason());
+    if (writer_ == nullptr) return true;  // a descriptor: written as it went
+    const bool finished = writer_->finish(mode_, &reason);
+    writer_.reset();
+    if (!finished || !p_.renameOver(temporary_, target_, &reason)) {
+      p_.removeFile(temporary_);
+      return fail(failure, name_, reason);
+    }
+    if (!p_.syncFolder(disk::folderOf(target_), &reason)) return fail(failure, name_, reason);
+    return true;
+  }
+
+ private:
+  FilePrimitives& p_;
+  std::string name_;
+  std::string target_;
+  std::string temporary_;
+  std::unique_ptr<NewFileWriter> writer_;
+  unsigned mode_;
+  BlockStreamBuffer buffer_;
+  std::ostream stream_;
+};
+
 class SavingFileSystem final : public FileSystem {
  public:
   SavingFileSystem(FilePrimitives& primitives, DiskOptions options,
@@ -267,6 +358,29 @@ class SavingFileSystem final : public FileSystem {
   bool checkReplaceable(std::span<const FileReplacement> files, SaveFailure* failure) override {
     std::vector<Step> steps;
     return planSteps(p, files, &steps, failure);
+  }
+
+  // A FIFO or a device is written into whole at commit, as it always was;
+  // anything else as the output is made.
+  std::unique_ptr<OutputFile> beginOutput(const std::string& name, SaveFailure* failure) override {
+    const FileReplacement file{
+        .name = name, .content = "", .line_ends = LineEnds::kExact, .operator_output = true};
+    Step step;
+    if (!planStep(p, file, &step, failure)) return nullptr;
+    if (step.descriptor >= 0) {
+      return std::make_unique<StreamedOutput>(p, name, name, "", nullptr, 0, step.descriptor);
+    }
+    if (step.write_into) return FileSystem::beginOutput(name, failure);
+    removeAbandonedTemporaries(step.target);
+    const std::string temporary = freeTemporaryName(step.target);
+    std::string reason;
+    std::unique_ptr<NewFileWriter> writer = p.createForWriting(temporary, &reason);
+    if (writer == nullptr) {
+      fail(failure, name, reason);
+      return nullptr;
+    }
+    return std::make_unique<StreamedOutput>(p, name, step.target, temporary, std::move(writer),
+                                            step.mode, -1);
   }
 
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {

@@ -60,6 +60,12 @@ class CountingPrimitives final : public FilePrimitives {
     ++file_flushes_;
     return disk_->createNew(path, content, mode, reason);
   }
+  std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
+                                                  std::string* reason) override {
+    if (!step(reason)) return nullptr;
+    ++file_flushes_;
+    return disk_->createForWriting(path, reason);
+  }
   bool writeInto(const std::string& path, std::string_view content, std::string* reason) override {
     return step(reason) && disk_->writeInto(path, content, reason);
   }

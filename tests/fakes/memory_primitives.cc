@@ -167,6 +167,32 @@ bool MemoryPrimitives::createNew(const std::string& path, std::string_view conte
   return true;
 }
 
+// Written into the machine's file as it goes: a stop leaves it part written.
+class MemoryPrimitives::Writer final : public NewFileWriter {
+ public:
+  Writer(MemoryPrimitives& machine, std::string path) : machine_(machine), path_(std::move(path)) {}
+  bool write(std::string_view content, std::string* reason) override {
+    if (!machine_.step(reason)) return false;
+    machine_.now_[path_].content.append(content);
+    return true;
+  }
+  bool finish(unsigned mode, std::string* reason) override {
+    if (!machine_.step(reason)) return false;
+    if (mode != 0) machine_.now_[path_].mode = mode;
+    return true;
+  }
+
+ private:
+  MemoryPrimitives& machine_;
+  std::string path_;
+};
+
+std::unique_ptr<NewFileWriter> MemoryPrimitives::createForWriting(const std::string& path,
+                                                                  std::string* reason) {
+  if (!createNew(path, "", 0, reason)) return nullptr;
+  return std::make_unique<Writer>(*this, path);
+}
+
 bool MemoryPrimitives::writeInto(const std::string&, std::string_view, std::string* reason) {
   *reason = "not a regular file";
   return false;

@@ -55,6 +55,8 @@ class MemoryPrimitives final : public FilePrimitives {
   std::string absolutePath(const std::string& path) override { return "/memory/" + path; }
   bool createNew(const std::string& path, std::string_view content, unsigned mode,
                  std::string* reason) override;
+  std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
+                                                  std::string* reason) override;
   bool writeInto(const std::string& path, std::string_view content, std::string* reason) override;
   bool writeToDescriptor(int descriptor, std::string_view content, std::string* reason) override;
   bool renameOver(const std::string& from, const std::string& to, std::string* reason) override;
@@ -75,6 +77,7 @@ class MemoryPrimitives final : public FilePrimitives {
     std::uint64_t generation = 0;
   };
   class Lock;
+  class Writer;
 
   // Whether a changing operation may go ahead; false, with *reason set,
   // once the machine has stopped.

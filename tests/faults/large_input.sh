@@ -41,3 +41,38 @@ census_in facility.in >/dev/null
 size=$(wc -c <Recs-Loc.dat)
 ((size > 6000000)) || fail "the 1 MB answers were not saved whole ($size bytes)"
 echo "10 MB line and 1 MB answers: handled"
+
+# An output named with -o is written as it is made: a million-line list
+# exported into a file, in each format, and reported, takes the memory of
+# ten lines. Cut short by a kill, it leaves the old output whole and at
+# most a temporary file of census's own name, which the next output to
+# that name removes.
+command_kb() { # the arguments
+  /usr/bin/time -f %M -o rss "$CENSUS" "$@" >/dev/null
+  cat rss
+}
+for command in "export --format csv -o out.csv" "export --format json -o out.json" \
+  "report -o out.html"; do
+  make_files 10
+  # shellcheck disable=SC2086 # the command's words
+  small=$(command_kb $command)
+  make_files "$LINES"
+  # shellcheck disable=SC2086
+  large=$(command_kb $command)
+  ((large - small <= 2048)) || fail "$command: peak memory grew from $small KiB to $large KiB"
+  echo "$command: peak memory $small KiB for 10 lines, $large KiB for $LINES"
+done
+echo "old output" >cut.csv
+"$CENSUS" export --format csv -o cut.csv >/dev/null 2>&1 &
+pid=$!
+for _ in $(seq 1 200); do
+  compgen -G '.cut.csv.census-*.tmp' >/dev/null && break
+  sleep 0.01
+done
+kill -KILL "$pid" 2>/dev/null || true
+wait "$pid" 2>/dev/null || true
+[ "$(cat cut.csv)" = "old output" ] || fail "a killed export changed its output"
+[ ! -e .census-save.journal ] && [ ! -e .census-save.lock ] || fail "an output left a journal or lock"
+"$CENSUS" export --format csv -o cut.csv >/dev/null || fail "the next export failed"
+! compgen -G '.cut.csv.census-*.tmp' >/dev/null || fail "the next export left the killed one's temporary"
+echo "a killed -o output: the old file whole, its temporary gone with the next"
