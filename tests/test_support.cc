@@ -96,4 +96,17 @@ std::string bannerText(int pass_number) {
   return rule + ", Program is in execution mode " + std::to_string(pass_number) + " times\n" + rule;
 }
 
+History readHistory(FileSystem& files) {
+  History history;
+  history.scan = scanHistory(
+      files,
+      [&](const HistoryEntry& entry) {
+        history.entries.push_back(entry);
+        return true;
+      },
+      [&](std::size_t line, const std::string& why) { history.bad_lines.emplace_back(line, why); });
+  history.torn_line = history.scan.torn_line;
+  return history;
+}
+
 }  // namespace census

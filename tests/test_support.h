@@ -11,6 +11,7 @@
 
 #include "fakes/memory_file_system.h"
 #include "os/platform.h"
+#include "records/history.h"
 #include "save/file_system.h"
 
 namespace census {
@@ -69,6 +70,15 @@ class InWorkDir : public ::testing::Test {
 };
 
 void writeDiskFile(const std::string& name, const std::string& content);
+
+// The whole history of a folder, oldest first, as the tests look at it.
+struct History {
+  HistoryScan scan;
+  std::vector<HistoryEntry> entries;
+  std::vector<std::pair<std::size_t, std::string>> bad_lines;
+  std::size_t torn_line = 0;
+};
+History readHistory(FileSystem& files);
 
 // Sets an environment variable of this process ("" to empty it).
 void setEnvironment(const char* name, const char* value);

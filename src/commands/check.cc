@@ -453,12 +453,11 @@ CheckSummary checkDataFiles(FileSystem& files, const FindingHandler& on_finding)
   checkSharedFile(files, kFacilityFileName, summary, on_finding);
   FacilityCheck facility(summary, on_finding);
   facility.finish(readFacilityFile(files, facility));
-  const History history = readHistory(files);
   Reporter log(kHistoryLog, summary, on_finding);
-  for (const auto& [line, why] : history.bad_lines) {
+  const HistoryScan history = scanHistory(files, {}, [&](std::size_t line, const std::string& why) {
     log.report(line, 0, Rule::kHistoryLine,
                "this line of the history cannot be read: " + why + "; it is left out");
-  }
+  });
   if (history.torn_line != 0) {
     Reporter reporter(kHistoryLog, summary, on_finding);
     reporter.report(history.torn_line, 0, Rule::kTornHistory,

@@ -8,6 +8,7 @@
 
 #include "base/exit_status.h"
 #include "base/line_fields.h"
+#include "base/output_buffer.h"
 #include "base/text.h"
 #include "commands/command_files.h"
 #include "commands/svg.h"
@@ -142,10 +143,44 @@ std::optional<std::size_t> parseSaveNumber(const std::string& text) {
   return static_cast<std::size_t>(std::stoul(text));
 }
 
-std::string saveRange(const History& history) {
-  if (history.entries.empty()) return "there are no saves yet";
-  return "the saves are numbered " + std::to_string(history.entries.front().number) + " to " +
-         std::to_string(history.entries.back().number);
+std::string saveRange(const HistoryScan& history) {
+  if (history.entries == 0) return "there are no saves yet";
+  return "the saves are numbered " + std::to_string(history.first_number) + " to " +
+         std::to_string(history.last_number);
+}
+
+// An entry as the JSON of census history --json has it.
+nlohmann::ordered_json entryJson(FileSystem& files, const HistoryEntry& entry) {
+  nlohmann::ordered_json saved = {{"number", entry.number},
+                                  {"time", entry.time},
+                                  {"way", entry.way},
+                                  {"user", utf8FromBytes(entry.user)},
+                                  {"files", nlohmann::json::array()}};
+  if (entry.files.empty()) {
+    saved["sent_to"] = utf8FromBytes(entry.sent_to);
+    saved["summary"] = utf8FromBytes(entry.summary);
+  }
+  for (const HistoryFile& f : entry.files) {
+    const auto sha = [](const std::string& s) {
+      return s == kNoContent ? nlohmann::json(nullptr) : nlohmann::json(s);
+    };
+    saved["files"].push_back({{"file", f.name},
+                              {"before", sha(f.before)},
+                              {"after", sha(f.after)},
+                              {"change", describeChange(files, f)}});
+  }
+  return saved;
+}
+
+// Text indented by `by` blanks on every line.
+std::string indented(const std::string& text, std::size_t by) {
+  const std::string blanks(by, ' ');
+  std::string result = blanks;
+  for (const char c : text) {
+    result.push_back(c);
+    if (c == '\n') result += blanks;
+  }
+  return result;
 }
 
 }  // namespace
@@ -189,53 +224,57 @@ int runHistory(FileSystem& files, const std::string& file, bool json, bool start
           << kHistoryFolder << "/; every save from now on is kept\n";
     }
   }
-  const History history = readHistory(files);
+  // The entries go out newest first as they are read, however long the log:
+  // the JSON document too, one entry at a time.
+  const auto shown = [&](const HistoryEntry& entry) {
+    return file.empty() || std::any_of(entry.files.begin(), entry.files.end(),
+                                       [&](const HistoryFile& f) { return f.name == file; });
+  };
+  OutputBuffer buffer(out);
+  bool any = false;
+  const HistoryScan history = visitNewestFirst(files, [&](const HistoryEntry& entry) {
+    if (!shown(entry)) return true;
+    if (json) {
+      if (!any) buffer << "{\n  \"kept\": true,\n  \"entries\": [";
+      buffer << (any ? ",\n" : "\n") << indented(entryJson(files, entry).dump(2, ' ', true), 4);
+    } else {
+      buffer << describeEntry(files, entry) << "\n";
+    }
+    any = true;
+    return true;
+  });
   if (history.state.unreadable()) {
+    buffer.flush();
     errors << "census: cannot read " << kHistoryLog << ": " << history.state.reason << "\n";
     return kExitFailure;
   }
-  std::vector<const HistoryEntry*> shown;
-  for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
-    const bool touches =
-        file.empty() || std::any_of(entry->files.begin(), entry->files.end(),
-                                    [&](const HistoryFile& f) { return f.name == file; });
-    if (touches) shown.push_back(&*entry);
-  }
   if (json) {
-    nlohmann::ordered_json document = {{"kept", history.kept},
-                                       {"entries", nlohmann::json::array()}};
-    for (const HistoryEntry* entry : shown) {
-      nlohmann::ordered_json saved = {{"number", entry->number},
-                                      {"time", entry->time},
-                                      {"way", entry->way},
-                                      {"user", utf8FromBytes(entry->user)},
-                                      {"files", nlohmann::json::array()}};
-      if (entry->files.empty()) {
-        saved["sent_to"] = utf8FromBytes(entry->sent_to);
-        saved["summary"] = utf8FromBytes(entry->summary);
-      }
-      for (const HistoryFile& f : entry->files) {
-        const auto sha = [](const std::string& s) {
-          return s == kNoContent ? nlohmann::json(nullptr) : nlohmann::json(s);
-        };
-        saved["files"].push_back({{"file", f.name},
-                                  {"before", sha(f.before)},
-                                  {"after", sha(f.after)},
-                                  {"change", describeChange(files, f)}});
-      }
-      document["entries"].push_back(std::move(saved));
+    if (!any) {
+      buffer << "{\n  \"kept\": " << (history.kept ? "true" : "false") << ",\n  \"entries\": []";
+    } else {
+      buffer << "\n  ]";
     }
-    out << document.dump(2, ' ', true) << "\n";
+    buffer << "\n}\n";
     return kExitSuccess;
   }
   if (!history.kept) {
-    out << "census: no history is kept in this folder; 'census history --start' starts one, and "
-           "so does the first save by import, serve or restore\n";
+    buffer << "census: no history is kept in this folder; 'census history --start' starts one, "
+              "and so does the first save by import, serve or restore\n";
     return kExitSuccess;
   }
-  if (shown.empty()) out << "census: no saves yet\n";
-  for (const HistoryEntry* entry : shown) out << describeEntry(files, *entry) << "\n";
+  if (!any) buffer << "census: no saves yet\n";
   return kExitSuccess;
+}
+
+// The entry with this number, where the history has one.
+std::optional<HistoryEntry> findEntry(FileSystem& files, std::optional<std::size_t> number,
+                                      HistoryScan* scan) {
+  std::optional<HistoryEntry> found;
+  *scan = scanHistory(files, [&](const HistoryEntry& entry) {
+    if (number && entry.number == *number) found = entry;
+    return true;
+  });
+  return found;
 }
 
 int runRestore(FileSystem& files, const std::string& number,
@@ -246,16 +285,13 @@ int runRestore(FileSystem& files, const std::string& number,
   for (const std::string& name : names_as_typed) {
     names.push_back(std::filesystem::path(name).lexically_normal().generic_string());
   }
-  const History history = readHistory(files);
+  HistoryScan history;
+  const std::optional<HistoryEntry> entry = findEntry(files, parseSaveNumber(number), &history);
   if (history.state.unreadable()) {
     errors << "census: cannot read " << kHistoryLog << ": " << history.state.reason << "\n";
     return kExitFailure;
   }
-  const std::optional<std::size_t> wanted = parseSaveNumber(number);
-  const auto entry =
-      std::find_if(history.entries.begin(), history.entries.end(),
-                   [&](const HistoryEntry& e) { return wanted && e.number == *wanted; });
-  if (entry == history.entries.end()) {
+  if (!entry) {
     errors << "census: there is no save " << quotedForScreen(number) << ": "
            << (history.kept ? saveRange(history) : "no history is kept in this folder")
            << "\nRun 'census history' to see them.\n";
@@ -306,10 +342,10 @@ int runRestore(FileSystem& files, const std::string& number,
   if (!saveDataFiles(files, saves, dry_run, errors)) return kExitFailure;
   for (const std::string& line : said) out << line << "\n";
   if (!dry_run) {
-    const History after = readHistory(files);
-    if (!after.entries.empty()) {
-      out << "Saved as save " << after.entries.back().number << "; 'census restore "
-          << after.entries.back().number << "' undoes it.\n";
+    const HistoryScan after = scanHistory(files);
+    if (after.entries != 0) {
+      out << "Saved as save " << after.last_number << "; 'census restore " << after.last_number
+          << "' undoes it.\n";
     }
   }
   return kExitSuccess;

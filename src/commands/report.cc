@@ -422,16 +422,16 @@ void writeProblems(const CheckSummary& summary, const AllFindings& findings, Out
 // Where a history is kept: its ten newest saves, and what each changed.
 void writeLastSaves(FileSystem& files, OutputBuffer& page) {
   constexpr std::size_t kSavesShown = 10;
-  const History history = readHistory(files);
+  std::vector<std::string> shown;
+  const HistoryScan history = visitNewestFirst(files, [&](const HistoryEntry& entry) {
+    shown.push_back(fileText(describeEntry(files, entry), 400));
+    return shown.size() < kSavesShown;
+  });
   if (!history.kept) return;
   page << "<section id=\"saves\">\n<h2>Last saves</h2>\n";
-  if (history.entries.empty()) page << "<p>No saves yet.</p>\n";
+  if (shown.empty()) page << "<p>No saves yet.</p>\n";
   page << "<ul>\n";
-  std::size_t shown = 0;
-  for (auto entry = history.entries.rbegin();
-       entry != history.entries.rend() && shown < kSavesShown; ++entry, ++shown) {
-    page << "<li>" << fileText(describeEntry(files, *entry), 400) << "</li>\n";
-  }
+  for (const std::string& line : shown) page << "<li>" << line << "</li>\n";
   page << "</ul>\n</section>\n";
 }
 

@@ -23,6 +23,16 @@ class DiskInputFile final : public InputFile {
     return false;
   }
 
+  bool seek(std::uint64_t offset, std::string* reason) override {
+#ifdef _WIN32
+    const bool moved = _fseeki64(file_, static_cast<__int64>(offset), SEEK_SET) == 0;
+#else
+    const bool moved = fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+#endif
+    if (!moved) *reason = errorText(errno == 0 ? EIO : errno);
+    return moved;
+  }
+
  private:
   std::FILE* file_;
 };

@@ -19,6 +19,10 @@ class InputFile {
   // Reads up to size bytes into buffer and sets *count to how many; 0 at
   // the end of the file. Returns false with *reason set on a read error.
   virtual bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) = 0;
+
+  // Goes on reading from this many bytes from the file's start. Returns
+  // false with *reason set where it cannot.
+  virtual bool seek(std::uint64_t offset, std::string* reason) = 0;
 };
 
 // How a file to be read was found.

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <array>
+#include <cstring>
+#include <limits>
 
 #include "base/sha256.h"
 #include "base/text.h"
@@ -95,19 +97,165 @@ std::string entryLine(const HistoryEntry& entry) {
   return line + "\n";
 }
 
-// The log as the next entry goes after it: a torn last line is let go, and
-// the log goes on from its last whole line.
-std::string logBeforeNextEntry(const History& history) {
-  if (history.torn_line == 0) return history.log;
-  return history.log.substr(0, history.log.rfind('\n') + 1);
-}
-
 // The number of the next entry, or 0 with *failure set where there is none.
-std::size_t nextSaveNumber(const History& history, SaveFailure* failure) {
-  const std::size_t number = history.entries.empty() ? 1 : history.entries.back().number + 1;
+std::size_t nextSaveNumber(const HistoryScan& scan, SaveFailure* failure) {
+  const std::size_t number = scan.last_number + 1;
   if (number <= kMostSaveNumber) return number;
   *failure = {std::string(kHistoryLog), "it holds the highest save number there may be"};
   return 0;
+}
+
+// The log with one more entry: its whole lines copied as they are (a torn
+// last line is let go), then the entry.
+FileReplacement logWithEntry(const HistoryScan& scan, const HistoryEntry& entry) {
+  return {.name = std::string(kHistoryLog),
+          .content = entryLine(entry),
+          .line_ends = LineEnds::kExact,
+          .copy_from = scan.whole_bytes > 0 ? std::string(kHistoryLog) : std::string(),
+          .copy_bytes = scan.whole_bytes};
+}
+
+// Reads the log's lines from a point on, one at a time, each at most
+// kMostHistoryLine long (the rest of a longer one is passed over).
+class LogLines {
+ public:
+  explicit LogLines(InputFile& file) : file_(file), block_(64 * 1024, '\0') {}
+
+  // Goes on from offset, the start of line number `line`.
+  bool seek(std::uint64_t offset, std::size_t line, std::string* reason) {
+    at_ = begin_ = end_ = 0;
+    offset_ = offset;
+    line_ = line - 1;
+    return file_.seek(offset, reason);
+  }
+
+  enum class Got { kLine, kTorn, kEnd, kFailed };
+  // The next line, without its line end, in *text; *longer where it was
+  // cut at the bound.
+  Got next(std::string* text, bool* longer, std::string* reason) {
+    text->clear();
+    *longer = false;
+    start_ = offset_;
+    ++line_;
+    for (;;) {
+      if (at_ == end_) {
+        std::size_t got = 0;
+        if (!file_.read(block_.data(), block_.size(), &got, reason)) return Got::kFailed;
+        if (got == 0) return text->empty() && !*longer ? Got::kEnd : Got::kTorn;
+        at_ = 0;
+        end_ = got;
+      }
+      const char* from = block_.data() + at_;
+      const void* newline = std::memchr(from, '\n', end_ - at_);
+      const std::size_t size =
+          newline == nullptr ? end_ - at_
+                             : static_cast<std::size_t>(static_cast<const char*>(newline) - from);
+      const std::size_t room = kMostHistoryLine - std::min(kMostHistoryLine, text->size());
+      text->append(from, std::min(size, room));
+      if (size > room) *longer = true;
+      at_ += size;
+      offset_ += size;
+      if (newline != nullptr) {
+        ++at_;
+        ++offset_;
+        return Got::kLine;
+      }
+    }
+  }
+
+  std::size_t line() const { return line_; }
+  std::uint64_t start() const { return start_; }  // of the line last read
+  std::uint64_t offset() const { return offset_; }
+
+ private:
+  InputFile& file_;
+  std::string block_;
+  std::size_t at_ = 0;
+  std::size_t begin_ = 0;
+  std::size_t end_ = 0;
+  std::uint64_t offset_ = 0;
+  std::uint64_t start_ = 0;
+  std::size_t line_ = 0;
+};
+
+// Where a reading of the log may start again: a line's offset and number,
+// and the number of the entry before it.
+struct LogPoint {
+  std::uint64_t offset = 0;
+  std::size_t line = 1;
+  std::size_t number_before = 0;
+};
+
+// Reads whole lines of the log from `from` until `stop` bytes, handing
+// entries and bad lines on; fills in what it found past `from`.
+bool scanLines(LogLines& lines, const LogPoint& from, std::uint64_t stop, HistoryScan* scan,
+               const std::function<bool(const HistoryEntry&, const LogPoint&)>& on_entry,
+               const BadLineVisitor& on_bad_line) {
+  std::string reason;
+  if (!lines.seek(from.offset, from.line, &reason)) {
+    scan->state = {FileStatus::kUnreadable, reason, false};
+    return false;
+  }
+  std::size_t number_before = from.number_before;
+  std::string text;
+  bool longer = false;
+  while (lines.offset() < stop) {
+    const LogLines::Got got = lines.next(&text, &longer, &reason);
+    if (got == LogLines::Got::kEnd) break;
+    if (got == LogLines::Got::kFailed) {
+      scan->state = {FileStatus::kUnreadable, reason, false};
+      return false;
+    }
+    if (got == LogLines::Got::kTorn) {
+      scan->torn_line = lines.line();
+      break;
+    }
+    scan->whole_bytes = lines.offset();
+    const LogPoint point{lines.start(), lines.line(), number_before};
+    std::optional<HistoryEntry> entry = longer ? std::nullopt : parseEntry(text);
+    if (!entry) {
+      if (on_bad_line) {
+        on_bad_line(lines.line(),
+                    longer ? "it is longer than " + std::to_string(kMostHistoryLine / 1024) + " KiB"
+                           : "it is no entry of the history");
+      }
+      continue;
+    }
+    if (number_before != 0 && entry->number <= number_before) {
+      if (on_bad_line) {
+        on_bad_line(lines.line(), "its save number " + std::to_string(entry->number) +
+                                      " is not above " + std::to_string(number_before) +
+                                      ", the one before it");
+      }
+      continue;
+    }
+    number_before = entry->number;
+    ++scan->entries;
+    if (scan->first_number == 0) scan->first_number = entry->number;
+    scan->last_number = entry->number;
+    if (on_entry && !on_entry(*entry, point)) return true;
+  }
+  return true;
+}
+
+// The log opened for a reading, or the scan that says why there is none.
+OpenedFile openLog(FileSystem& files, HistoryScan* scan) {
+  // A history folder that is not census's own is never read nor written:
+  // through a link it could be anything anywhere.
+  if (std::string problem = files.historyProblem(); !problem.empty()) {
+    scan->kept = true;
+    scan->state = {FileStatus::kUnreadable, std::move(problem), false};
+    return {};
+  }
+  scan->kept = files.folderExists(std::string(kHistoryFolder));
+  if (!scan->kept) return {};
+  OpenedFile opened = files.openForReading(std::string(kHistoryLog));
+  if (opened.status == OpenStatus::kUnreadable) {
+    scan->state = {FileStatus::kUnreadable, opened.reason, false};
+  } else if (opened.status == OpenStatus::kOpen) {
+    scan->state.status = FileStatus::kSaved;
+  }
+  return opened;
 }
 
 }  // namespace
@@ -147,45 +295,56 @@ bool dataFilesAreDistinct(FileSystem& files, std::span<const FileReplacement> sa
   return true;
 }
 
-History readHistory(FileSystem& files) {
-  History history;
-  // A history folder that is not census's own is never read nor written:
-  // through a link it could be anything anywhere.
-  if (std::string problem = files.historyProblem(); !problem.empty()) {
-    history.kept = true;
-    history.state = {FileStatus::kUnreadable, std::move(problem), false};
-    return history;
+HistoryScan scanHistory(FileSystem& files, const EntryVisitor& on_entry,
+                        const BadLineVisitor& on_bad_line) {
+  HistoryScan scan;
+  OpenedFile log = openLog(files, &scan);
+  if (log.status != OpenStatus::kOpen) return scan;
+  LogLines lines(*log.file);
+  const auto visit = [&](const HistoryEntry& entry, const LogPoint&) {
+    return !on_entry || on_entry(entry);
+  };
+  scanLines(lines, LogPoint{}, std::numeric_limits<std::uint64_t>::max(), &scan, visit,
+            on_bad_line);
+  return scan;
+}
+
+HistoryScan visitNewestFirst(FileSystem& files, const EntryVisitor& visit) {
+  // A first reading marks where every few thousandth entry begins; then
+  // each stretch between two marks is read again, last first, and its
+  // entries handed on newest first.
+  constexpr std::size_t kStretch = 4096;
+  HistoryScan scan;
+  OpenedFile log = openLog(files, &scan);
+  if (log.status != OpenStatus::kOpen) return scan;
+  LogLines lines(*log.file);
+  std::vector<LogPoint> marks;
+  const auto mark = [&](const HistoryEntry&, const LogPoint& point) {
+    if (scan.entries % kStretch == 1) marks.push_back(point);
+    return true;
+  };
+  if (!scanLines(lines, LogPoint{}, std::numeric_limits<std::uint64_t>::max(), &scan, mark, {})) {
+    return scan;
   }
-  history.kept = files.folderExists(std::string(kHistoryFolder));
-  if (!history.kept) return history;
-  const std::string log(kHistoryLog);
-  if (files.openForReading(log).status == OpenStatus::kMissing) return history;
-  std::string reason;
-  if (!readWholeFile(files, log, &history.log, &reason)) {
-    history.state = {FileStatus::kUnreadable, reason, false};
-    return history;
-  }
-  history.state.status = FileStatus::kSaved;
-  std::string_view rest(history.log);
-  for (std::size_t number = 1; !rest.empty(); ++number) {
-    const std::size_t end = rest.find('\n');
-    if (end == std::string_view::npos) {
-      history.torn_line = number;
-      break;
+  const std::uint64_t end = scan.whole_bytes;
+  std::vector<HistoryEntry> stretch;
+  for (std::size_t i = marks.size(); i-- > 0;) {
+    stretch.clear();
+    HistoryScan again;
+    const auto keep = [&](const HistoryEntry& entry, const LogPoint&) {
+      stretch.push_back(entry);
+      return true;
+    };
+    const std::uint64_t stop = i + 1 < marks.size() ? marks[i + 1].offset : end;
+    if (!scanLines(lines, marks[i], stop, &again, keep, {})) {
+      scan.state = again.state;
+      return scan;
     }
-    std::optional<HistoryEntry> entry = parseEntry(rest.substr(0, end));
-    rest.remove_prefix(end + 1);
-    if (!entry) {
-      history.bad_lines.emplace_back(number, "it is no entry of the history");
-    } else if (!history.entries.empty() && entry->number <= history.entries.back().number) {
-      history.bad_lines.emplace_back(
-          number, "its save number " + std::to_string(entry->number) + " is not above " +
-                      std::to_string(history.entries.back().number) + ", the one before it");
-    } else {
-      history.entries.push_back(std::move(*entry));
+    for (auto entry = stretch.rbegin(); entry != stretch.rend(); ++entry) {
+      if (!visit(*entry)) return scan;
     }
   }
-  return history;
+  return scan;
 }
 
 std::optional<std::string> readKeptContent(FileSystem& files, const std::string& sha256,
@@ -225,7 +384,7 @@ bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
   // The entry is made under the save's lock, after the last one.
   const FileSystem::Amendment append = [&](std::span<const FileReplacement>,
                                            std::vector<FileReplacement>* all, SaveFailure* failed) {
-    const History history = readHistory(files);
+    const HistoryScan history = scanHistory(files);
     if (history.state.unreadable()) {
       *failed = {std::string(kHistoryLog), history.state.reason};
       return false;
@@ -238,8 +397,7 @@ bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
                        .sent_to = sent_to,
                        .summary = summary};
     if (entry.number == 0) return false;
-    all->push_back(log);
-    all->back().content = logBeforeNextEntry(history) + entryLine(entry);
+    all->push_back(logWithEntry(history, entry));
     return true;
   };
   return files.replaceFilesAmended(std::span(&log, 1), append, failure);
@@ -306,7 +464,7 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
   const bool data = std::any_of(files.begin(), files.end(),
                                 [](const FileReplacement& file) { return isDataFile(file.name); });
   if (!data || !files_.folderExists(std::string(kHistoryFolder))) return true;
-  History history = readHistory(files_);
+  const HistoryScan history = scanHistory(files_);
   if (history.state.unreadable()) {
     *failure = {std::string(kHistoryLog), history.state.reason};
     return false;
@@ -356,9 +514,7 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
   }
   saves.insert(saves.end(), std::make_move_iterator(kept.begin()),
                std::make_move_iterator(kept.end()));
-  saves.push_back({.name = std::string(kHistoryLog),
-                   .content = logBeforeNextEntry(history) + entryLine(entry),
-                   .line_ends = LineEnds::kExact});
+  saves.push_back(logWithEntry(history, entry));
   return true;
 }
 

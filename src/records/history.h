@@ -24,6 +24,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <ctime>
 #include <functional>
 #include <optional>
@@ -61,20 +62,36 @@ struct HistoryEntry {
   std::string summary;             // a push: "144 imported, 0 updated, 0 ignored"
 };
 
-struct History {
-  bool kept = false;                  // the folder has a history
-  FileState state;                    // of the log
-  std::vector<HistoryEntry> entries;  // oldest first
-  std::size_t torn_line = 0;          // a last line cut short (no line end), ignored; 0 for none
-  // Whole lines that are no entry, or whose number is not above the one
-  // before: ignored, each with its line number and why.
-  std::vector<std::pair<std::size_t, std::string>> bad_lines;
-  std::string log;  // the log's whole content, as read
+// What a reading of the log found, besides its entries.
+struct HistoryScan {
+  bool kept = false;  // the folder has a history
+  FileState state;    // of the log
+  std::size_t entries = 0;
+  std::size_t first_number = 0;   // of the first entry; 0 where there is none
+  std::size_t last_number = 0;    // of the last entry; 0 where there is none
+  std::size_t torn_line = 0;      // a last line cut short (no line end), ignored; 0 for none
+  std::uint64_t whole_bytes = 0;  // the log's bytes up to and with its last line end
 };
 
-// Reads the folder's history. A folder without one, or a history without
-// a log yet, has no entries.
-History readHistory(FileSystem& files);
+// Each entry in turn; returns false to stop the reading there.
+using EntryVisitor = std::function<bool(const HistoryEntry& entry)>;
+// A whole line that is no entry, or whose number is not above the one
+// before, and why: it is ignored.
+using BadLineVisitor = std::function<void(std::size_t line, const std::string& why)>;
+
+// The longest line the log holds an entry in; a longer one is no entry.
+inline constexpr std::size_t kMostHistoryLine = 64 * 1024;
+
+// Reads the folder's history from its oldest entry on, handing each to
+// on_entry and each line that is none to on_bad_line, holding one line at
+// a time whatever the log's size. A folder without a history, or a history
+// without a log yet, has no entries.
+HistoryScan scanHistory(FileSystem& files, const EntryVisitor& on_entry = {},
+                        const BadLineVisitor& on_bad_line = {});
+
+// Hands the history's entries to visit newest first, until it returns
+// false; holds a few thousand entries at a time whatever the log's size.
+HistoryScan visitNewestFirst(FileSystem& files, const EntryVisitor& visit);
 
 // The highest number a save may have: one more is no save.
 inline constexpr std::size_t kMostSaveNumber = 999'999'999;
@@ -98,6 +115,7 @@ bool recordPush(FileSystem& files, const std::string& user, std::time_t moment,
 
 // Whether a file is one of the five data files, whose saves are recorded.
 bool isDataFile(std::string_view name);
+inline constexpr std::size_t kDataFileCount = 5;
 
 // The first other data file that the data file `name` is one file with
 // (a link leads from one to the other), or "" where there is none. Such

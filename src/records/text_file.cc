@@ -21,6 +21,11 @@ class ContentFile final : public InputFile {
     return true;
   }
 
+  bool seek(std::uint64_t offset, std::string*) override {
+    at_ = static_cast<std::size_t>(std::min<std::uint64_t>(offset, content_.size()));
+    return true;
+  }
+
  private:
   std::string content_;
   std::size_t at_ = 0;

@@ -67,6 +67,12 @@ struct FileReplacement {
   // named by its SHA-256), it is not written again unless its permission
   // bits differ from permissions_of's.
   bool reuse_existing = false;
+  // Where not empty, the new content is the first copy_bytes bytes of this
+  // file, byte for byte, and then content: a long log grows by an entry
+  // without being held in memory. The save fails where that file no longer
+  // has that many bytes.
+  std::string copy_from = {};
+  std::uint64_t copy_bytes = 0;
 };
 
 // Which file a save could not replace, and why ("Permission denied").

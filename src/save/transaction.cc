@@ -503,11 +503,39 @@ class SavingFileSystem final : public FileSystem {
 
   // The bytes a save writes for a file.
   bool createTemporary(const Step& step, std::string* reason) {
+    if (!step.file->copy_from.empty()) return createCopiedTemporary(step, reason);
     if (step.file->line_ends == LineEnds::kExact) {
       return p.createNew(step.temporary, step.file->content, step.mode, reason);
     }
     return p.createNew(step.temporary, p.withPlatformLineEnds(step.file->content), step.mode,
                        reason);
+  }
+
+  // A temporary file that begins with a part of another file, copied a
+  // block at a time, and ends with the file's content.
+  bool createCopiedTemporary(const Step& step, std::string* reason) {
+    const FileReplacement& file = *step.file;
+    OpenedFile source = p.openForReading(file.copy_from);
+    if (source.status != OpenStatus::kOpen) {
+      *reason = source.status == OpenStatus::kMissing ? errorText(ENOENT) : source.reason;
+      return false;
+    }
+    std::unique_ptr<NewFileWriter> writer = p.createForWriting(step.temporary, reason);
+    if (writer == nullptr) return false;
+    std::string block(64 * 1024, '\0');
+    for (std::uint64_t left = file.copy_bytes; left > 0;) {
+      std::size_t got = 0;
+      const std::size_t want =
+          static_cast<std::size_t>(std::min<std::uint64_t>(left, block.size()));
+      if (!source.file->read(block.data(), want, &got, reason)) return false;
+      if (got == 0) {
+        *reason = safeForScreen(file.copy_from) + " was cut short while it was copied";
+        return false;
+      }
+      if (!writer->write(std::string_view(block.data(), got), reason)) return false;
+      left -= got;
+    }
+    return writer->write(file.content, reason) && writer->finish(step.mode, reason);
   }
 
   // An output alone in its save: written beside its target and renamed

@@ -300,7 +300,13 @@ HttpAnswer applyImport(FileSystem& files, const HttpRequest& request) {
 }
 
 HttpAnswer historyPage(FileSystem& files) {
-  const History history = readHistory(files);
+  // The newest saves: the page stays small whatever the log's length.
+  constexpr std::size_t kSavesShown = 1000;
+  std::vector<HistoryEntry> entries;
+  const HistoryScan history = visitNewestFirst(files, [&](const HistoryEntry& entry) {
+    entries.push_back(entry);
+    return entries.size() < kSavesShown;
+  });
   if (history.state.unreadable()) {
     return pageAnswer(500, "History",
                       "<p class=\"problem\"><code>" + std::string(kHistoryLog) +
@@ -316,9 +322,14 @@ HttpAnswer historyPage(FileSystem& files) {
       "<p>Every save, newest first. <strong>Restore</strong> puts the files it "
       "changed back as they were before it, as a save of its own, which can be "
       "restored in its turn.</p>\n";
-  if (history.entries.empty()) body += "<p>No saves yet.</p>\n";
+  if (entries.empty()) body += "<p>No saves yet.</p>\n";
+  if (history.entries > entries.size()) {
+    body += "<p>These are the " + std::to_string(entries.size()) + " newest of " +
+            std::to_string(history.entries) +
+            " saves; <code>census history</code> lists them all.</p>\n";
+  }
   body += "<ol class=\"history\" reversed>\n";
-  for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
+  for (auto entry = entries.begin(); entry != entries.end(); ++entry) {
     const std::string number = std::to_string(entry->number);
     body += "<li id=\"save-" + number + "\" value=\"" + number + "\"><p>Save " + number + ", " +
             html(entry->time) + ", by " + html(entry->way) + " (" + fileHtml(entry->user) +
@@ -367,19 +378,20 @@ std::string lastSavedHtml(FileSystem& files, PageMemory& memory, std::string_vie
   if (!stamp) return "";
   if (memory.log_stamp != stamp) {
     memory.last_saves.clear();
-    const History history = readHistory(files);
-    for (auto entry = history.entries.rbegin(); entry != history.entries.rend(); ++entry) {
-      for (const HistoryFile& saved : entry->files) {
+    visitNewestFirst(files, [&](const HistoryEntry& entry) {
+      for (const HistoryFile& saved : entry.files) {
         const bool known = std::any_of(memory.last_saves.begin(), memory.last_saves.end(),
                                        [&](const auto& last) { return last.first == saved.name; });
         if (known) continue;
         memory.last_saves.emplace_back(
-            saved.name, "Last saved " + html(entry->time) + " by " + html(entry->way) + " (" +
-                            fileHtml(entry->user) + "), <a href=\"/history#save-" +
-                            std::to_string(entry->number) + "\">save " +
-                            std::to_string(entry->number) + "</a>.");
+            saved.name, "Last saved " + html(entry.time) + " by " + html(entry.way) + " (" +
+                            fileHtml(entry.user) + "), <a href=\"/history#save-" +
+                            std::to_string(entry.number) + "\">save " +
+                            std::to_string(entry.number) + "</a>.");
       }
-    }
+      // Every data file found: no older save can be its last.
+      return memory.last_saves.size() < kDataFileCount;
+    });
     memory.log_stamp = stampToKeep(stamp);
   }
   for (const auto& [name, text] : memory.last_saves) {

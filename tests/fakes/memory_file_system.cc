@@ -25,6 +25,11 @@ class MemoryInputFile final : public InputFile {
     return true;
   }
 
+  bool seek(std::uint64_t offset, std::string*) override {
+    at_ = static_cast<std::size_t>(std::min<std::uint64_t>(offset, content_.size()));
+    return true;
+  }
+
  private:
   std::string content_;
   std::size_t at_ = 0;
@@ -138,7 +143,11 @@ bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, Save
     if (file.remove) {
       entries_.erase(file.name);
     } else {
-      entries_[file.name] = Entry{file.content, Oddity::kNone, ++generations_};
+      std::string content = file.content;
+      if (!file.copy_from.empty()) {
+        content = get(file.copy_from).value_or("").substr(0, file.copy_bytes) + content;
+      }
+      entries_[file.name] = Entry{std::move(content), Oddity::kNone, ++generations_};
     }
   }
   ++saves_;

@@ -76,3 +76,36 @@ wait "$pid" 2>/dev/null || true
 "$CENSUS" export --format csv -o cut.csv >/dev/null || fail "the next export failed"
 ! compgen -G '.cut.csv.census-*.tmp' >/dev/null || fail "the next export left the killed one's temporary"
 echo "a killed -o output: the old file whole, its temporary gone with the next"
+
+# A history of two million entries is read as a stream: listed newest first,
+# checked, and grown by an import's entry in the memory of a short one.
+ENTRIES=${LOG_ENTRIES:-2000000}
+make_log() { # $1: entries
+  rm -rf census-history && mkdir census-history
+  awk -v n="$1" 'BEGIN { for (i = 1; i <= n; i++)
+    printf "%d\t2026-12-10T17:30:00Z\tpush\tada\thttps://hmis.ng\t%d imported, 0 updated, 0 ignored\n", i, i }' \
+    >census-history/log
+}
+cat >figures.csv <<'CSV'
+list,position,label,state,iso_code,total,male,female,youth
+3,1,Kebi,Kebbi,NG-KE,1200,600,600,300
+3,2,Zamfara,Zamfara,NG-ZA,800,390,410,200
+3,3,Katsina,Katsina,NG-KT,3000,1500,1500,900
+3,4,Jigawa,Jigawa,NG-JI,900,450,450,250
+CSV
+rm -f ./*.dat
+for command in "history" "history --format json" "check" "import figures.csv"; do
+  make_log 10
+  # shellcheck disable=SC2086 # the command's words
+  small=$(command_kb $command)
+  make_log "$ENTRIES"
+  # shellcheck disable=SC2086
+  large=$(command_kb $command)
+  ((large - small <= 2048)) || fail "$command: peak memory grew from $small KiB to $large KiB"
+  echo "$command: peak memory $small KiB for 10 entries, $large KiB for $ENTRIES"
+done
+last=$(tail -n 1 census-history/log | cut -f 1,3)
+[ "$last" = "$((ENTRIES + 1))	import" ] || fail "the import's entry is not the next: $last"
+first=$("$CENSUS" history | head -n 1 | cut -d' ' -f1)
+[ "$first" = "$((ENTRIES + 1))" ] || fail "history does not list the newest first: $first"
+echo "a history of $ENTRIES entries: read as a stream, the newest first"

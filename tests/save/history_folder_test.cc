@@ -34,7 +34,7 @@ class HistoryFolder : public InWorkDir {
     InWorkDir::SetUp();
     root_ = fs::current_path();
     fs::create_directory("outside");
-    writeDiskFile("outside/log", "their log\n");
+    writeDiskFile("outside/log", "1\t2026-12-10T17:30:00Z\tpush\teve\thttps://x\ttheir log\n");
     writeDiskFile("outside/victim", "the victim's own\n");
     fs::create_directory("data");
     fs::current_path("data");
@@ -110,7 +110,9 @@ TEST_F(HistoryFolder, ALinkOnTheWayIsNeverWrittenThrough) {
     SaveFailure push_failure;
     recordPush(*disk, "ada", 1796895000, "https://hmis.ng", "1 imported", &push_failure);
     EXPECT_EQ(outsideNow(), before);
-    EXPECT_EQ(readHistory(*disk).log.find("their log"), std::string::npos);
+    for (const HistoryEntry& entry : readHistory(*disk).entries) {
+      EXPECT_EQ(entry.summary.find("their log"), std::string::npos);
+    }
   }
 }
 
