@@ -106,6 +106,7 @@ for command in "history" "history --format json" "check" "import figures.csv"; d
 done
 last=$(tail -n 1 census-history/log | cut -f 1,3)
 [ "$last" = "$((ENTRIES + 1))	import" ] || fail "the import's entry is not the next: $last"
-first=$("$CENSUS" history | head -n 1 | cut -d' ' -f1)
+"$CENSUS" history >listed.txt
+first=$(head -n 1 listed.txt | cut -d' ' -f1)
 [ "$first" = "$((ENTRIES + 1))" ] || fail "history does not list the newest first: $first"
 echo "a history of $ENTRIES entries: read as a stream, the newest first"
