@@ -1,5 +1,6 @@
 #include "base/sha256.h"
 
+#include <algorithm>
 #include <array>
 #include <bit>
 #include <cstdint>
@@ -45,31 +46,54 @@ void compressBlock(State& state, const unsigned char* block) {
 
 }  // namespace
 
-std::string sha256Hex(std::string_view bytes) {
-  State state = {0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
-                 0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19};
+Sha256::Sha256()
+    : state_{0x6a09e667, 0xbb67ae85, 0x3c6ef372, 0xa54ff53a,
+             0x510e527f, 0x9b05688c, 0x1f83d9ab, 0x5be0cd19} {}
+
+void Sha256::add(std::string_view bytes) {
   const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  std::size_t whole = bytes.size() - bytes.size() % 64;
-  for (std::size_t at = 0; at < whole; at += 64) compressBlock(state, data + at);
+  std::size_t size = bytes.size();
+  size_ += size;
+  if (pending_size_ > 0) {
+    const std::size_t taken = std::min(size, 64 - pending_size_);
+    for (std::size_t i = 0; i < taken; ++i) pending_[pending_size_ + i] = data[i];
+    pending_size_ += taken;
+    data += taken;
+    size -= taken;
+    if (pending_size_ < 64) return;
+    compressBlock(state_, pending_.data());
+    pending_size_ = 0;
+  }
+  for (; size >= 64; data += 64, size -= 64) compressBlock(state_, data);
+  for (std::size_t i = 0; i < size; ++i) pending_[i] = data[i];
+  pending_size_ = size;
+}
+
+std::string Sha256::hex() {
   // The tail, a 1 bit, zeros, and the length in bits: one or two blocks.
   std::array<unsigned char, 128> tail{};
-  const std::size_t rest = bytes.size() - whole;
-  for (std::size_t i = 0; i < rest; ++i) tail[i] = data[whole + i];
-  tail[rest] = 0x80;
-  const std::size_t tail_size = rest < 56 ? 64 : 128;
-  const std::uint64_t bits = static_cast<std::uint64_t>(bytes.size()) * 8;
+  for (std::size_t i = 0; i < pending_size_; ++i) tail[i] = pending_[i];
+  tail[pending_size_] = 0x80;
+  const std::size_t tail_size = pending_size_ < 56 ? 64 : 128;
+  const std::uint64_t bits = size_ * 8;
   for (std::size_t i = 0; i < 8; ++i) {
     tail[tail_size - 1 - i] = static_cast<unsigned char>(bits >> (8 * i));
   }
-  for (std::size_t at = 0; at < tail_size; at += 64) compressBlock(state, tail.data() + at);
+  for (std::size_t at = 0; at < tail_size; at += 64) compressBlock(state_, tail.data() + at);
 
   static constexpr char kHex[] = "0123456789abcdef";
   std::string hex;
   hex.reserve(64);
-  for (const std::uint32_t word : state) {
+  for (const std::uint32_t word : state_) {
     for (int shift = 28; shift >= 0; shift -= 4) hex += kHex[(word >> shift) & 0xF];
   }
   return hex;
+}
+
+std::string sha256Hex(std::string_view bytes) {
+  Sha256 digest;
+  digest.add(bytes);
+  return digest.hex();
 }
 
 }  // namespace census

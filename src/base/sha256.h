@@ -3,6 +3,9 @@
 // same content.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,5 +14,20 @@ namespace census {
 // sha256Hex("abc") ==
 // "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"
 std::string sha256Hex(std::string_view bytes);
+
+// The same of a text handed over in pieces, for one too long to hold.
+class Sha256 {
+ public:
+  Sha256();
+  void add(std::string_view bytes);
+  // The digest of all that was added; the object is spent.
+  std::string hex();
+
+ private:
+  std::array<std::uint32_t, 8> state_;
+  std::array<unsigned char, 64> pending_{};
+  std::size_t pending_size_ = 0;
+  std::uint64_t size_ = 0;
+};
 
 }  // namespace census

@@ -97,6 +97,23 @@ std::string entryLine(const HistoryEntry& entry) {
   return line + "\n";
 }
 
+// The SHA-256 and size of an open file, read to its end a block at a time.
+bool digestInputFile(InputFile& file, std::string* sha256, std::uint64_t* size,
+                     std::string* reason) {
+  Sha256 digest;
+  std::string block(64 * 1024, '\0');
+  *size = 0;
+  for (;;) {
+    std::size_t got = 0;
+    if (!file.read(block.data(), block.size(), &got, reason)) return false;
+    if (got == 0) break;
+    digest.add(std::string_view(block.data(), got));
+    *size += got;
+  }
+  *sha256 = digest.hex();
+  return true;
+}
+
 // The number of the next entry, or 0 with *failure set where there is none.
 std::size_t nextSaveNumber(const HistoryScan& scan, SaveFailure* failure) {
   const std::size_t number = scan.last_number + 1;
@@ -478,12 +495,13 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
 
   std::vector<FileReplacement>& saves = *all;
   std::vector<FileReplacement> kept;
+  // Queues a content to keep; false where it needs none, or is queued.
   const auto keep = [&](const std::string& sha256, std::string content, const std::string& of) {
-    if (sha256 == kNoContent) return;
+    if (sha256 == kNoContent) return false;
     const std::string name = keptName(sha256);
     const bool queued = std::any_of(kept.begin(), kept.end(),
                                     [&](const FileReplacement& file) { return file.name == name; });
-    if (queued) return;
+    if (queued) return false;
     // One already kept is checked like a new one, and takes the list's
     // permission bits again: a list made private makes its copies so.
     kept.push_back({.name = name,
@@ -491,24 +509,30 @@ bool RecordingFileSystem::withEntry(std::span<const FileReplacement> files,
                     .line_ends = LineEnds::kExact,
                     .permissions_of = of,
                     .reuse_existing = true});
+    return true;
   };
   for (FileReplacement& save : saves) {
     if (!isDataFile(save.name)) continue;
-    std::string before_content;
+    // The content before is read as a stream and copied by the save from
+    // the file itself, which no other save changes while this one holds
+    // the lock: a long list is never held whole.
     std::string before = std::string(kNoContent);
+    std::uint64_t before_size = 0;
     OpenedFile opened = files_.openForReading(save.name);
     if (opened.status != OpenStatus::kMissing) {
       std::string reason = opened.reason;
       if (opened.status != OpenStatus::kOpen ||
-          !readInputFile(*opened.file, &before_content, &reason)) {
+          !digestInputFile(*opened.file, &before, &before_size, &reason)) {
         *failure = {save.name, reason};
         return false;
       }
-      before = sha256Hex(before_content);
     }
     std::string after_content = save.remove ? "" : files_.contentAsWritten(save);
     const std::string after = save.remove ? std::string(kNoContent) : sha256Hex(after_content);
-    keep(before, std::move(before_content), save.name);
+    if (keep(before, "", save.name)) {
+      kept.back().copy_from = save.name;
+      kept.back().copy_bytes = before_size;
+    }
     keep(after, std::move(after_content), save.name);
     entry.files.push_back({save.name, before, after});
   }

@@ -15,13 +15,26 @@ std::string foreignOwnerText(FilePrimitives& p, const std::string& path) {
   return "belongs to another user" + (owner.empty() ? std::string() : " (" + owner + ")");
 }
 
-// What census does about another user's file it cannot move, for the
-// operator to act on.
+// What stands where census keeps a file of its own and cannot be moved,
+// and what the operator can do about it.
 std::string inTheWay(FilePrimitives& p, const std::string& path) {
-  const std::string owner = p.ownerOf(path);
-  return safeForScreen(path) + " " + foreignOwnerText(p, path) + " and cannot be moved: ask " +
-         (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
-         " or the administrator to remove it";
+  switch (p.lookAt(path)) {
+    // A file census counts as its own that it still cannot move is root's,
+    // and this user is not root.
+    case disk::Found::kOwnFile:
+    case disk::Found::kForeignFile:
+    case disk::Found::kForeignDirectory: {
+      const std::string owner = p.ownerOf(path);
+      return safeForScreen(path) + " " + foreignOwnerText(p, path) + " and cannot be moved: ask " +
+             (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
+             " or the administrator to remove it";
+    }
+    case disk::Found::kOwnDirectory:
+      return safeForScreen(path) +
+             " is a directory where census keeps a file of its own: remove it";
+    default:
+      return safeForScreen(path) + " is in the way and cannot be removed: remove it";
+  }
 }
 
 // Why what stands at the journal's name is no journal census may act on,
@@ -184,15 +197,12 @@ bool targetOf(FilePrimitives& p, const std::string& folder, const std::string& n
 std::string settleJournal(FilePrimitives& p, const std::string& folder, const Say& say) {
   const std::string journal = inFolder(folder, kSaveJournalName);
   const std::string next = journal + ".new";
-  switch (p.lookAt(next)) {
-    case disk::Found::kMissing:
-      break;
-    case disk::Found::kOwnFile:
-      p.removeFile(next);
-      break;
-    default:
-      // Only a save that commits writes it, and only as its own file.
-      return inTheWay(p, next);
+  // Only a save that commits writes it, as its own file, and renames it at
+  // once: anything there now is left over, and goes where it may (a link
+  // itself, never what it leads to).
+  if (p.lookAt(next) != disk::Found::kMissing) {
+    p.removeFile(next);
+    if (p.lookAt(next) != disk::Found::kMissing) return inTheWay(p, next);
   }
   if (p.lookAt(journal) == disk::Found::kMissing) return "";
   std::string text;

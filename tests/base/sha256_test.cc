@@ -25,6 +25,14 @@ TEST(Sha256, DigestsMatchThePublishedVectors) {
   };
   for (const auto& c : cases) {
     EXPECT_EQ(sha256Hex(c.input), c.digest) << "input of " << c.input.size() << " bytes";
+    // Handed over in pieces that cut blocks anywhere, the digest is the same.
+    for (const std::size_t piece : {1u, 7u, 63u, 64u, 65u, 4096u}) {
+      Sha256 digest;
+      for (std::size_t at = 0; at < c.input.size(); at += piece) {
+        digest.add(std::string_view(c.input).substr(at, piece));
+      }
+      EXPECT_EQ(digest.hex(), c.digest) << "in pieces of " << piece;
+    }
   }
 }
 

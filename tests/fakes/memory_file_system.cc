@@ -139,15 +139,19 @@ bool MemoryFileSystem::replaceFiles(std::span<const FileReplacement> files, Save
     return false;
   }
   if (space_left_) *space_left_ -= size;
+  // Every new content is made before any file changes, as on a disk.
+  std::vector<std::string> contents;
   for (const FileReplacement& file : files) {
-    if (file.remove) {
-      entries_.erase(file.name);
+    contents.push_back(file.copy_from.empty()
+                           ? file.content
+                           : get(file.copy_from).value_or("").substr(0, file.copy_bytes) +
+                                 file.content);
+  }
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    if (files[i].remove) {
+      entries_.erase(files[i].name);
     } else {
-      std::string content = file.content;
-      if (!file.copy_from.empty()) {
-        content = get(file.copy_from).value_or("").substr(0, file.copy_bytes) + content;
-      }
-      entries_[file.name] = Entry{std::move(content), Oddity::kNone, ++generations_};
+      entries_[files[i].name] = Entry{std::move(contents[i]), Oddity::kNone, ++generations_};
     }
   }
   ++saves_;
