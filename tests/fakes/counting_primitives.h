@@ -21,6 +21,8 @@ class CountingPrimitives final : public FilePrimitives {
       : disk_(makeDiskPrimitives()), left_(stop_after) {}
 
   bool stopped() const { return stopped_; }
+  // From now on every flush of a folder fails, as a failing disk's does.
+  void failFolderFlushes() { fail_folder_flushes_ = true; }
   // Files flushed (each new file) and folders flushed.
   int fileFlushes() const { return file_flushes_; }
   int folderFlushes() const { return folder_flushes_; }
@@ -89,6 +91,10 @@ class CountingPrimitives final : public FilePrimitives {
   bool syncFolder(const std::string& path, std::string* reason) override {
     if (!step(reason)) return false;
     ++folder_flushes_;
+    if (fail_folder_flushes_) {
+      *reason = "Input/output error";
+      return false;
+    }
     return disk_->syncFolder(path, reason);
   }
   disk::LockResult lockFolder(const std::string& lock_path, const disk::LockWait& wait,
@@ -116,6 +122,7 @@ class CountingPrimitives final : public FilePrimitives {
   std::unique_ptr<FilePrimitives> disk_;
   int left_;
   bool stopped_ = false;
+  bool fail_folder_flushes_ = false;
   int file_flushes_ = 0;
   int folder_flushes_ = 0;
 };

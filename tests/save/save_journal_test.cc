@@ -245,6 +245,49 @@ TEST_F(SaveJournal, ASaveCutShortIsMendedInTheFolderWhereItNowIs) {
   }
 }
 
+// A folder's flush that fails fails the save: of several files before
+// their commit, every file stays old; of one file after its rename, the
+// save says it is decided. Either way it never says "saved".
+TEST_F(SaveJournal, AFolderFlushThatFailsFailsTheSave) {
+  const std::vector<std::string> names = {"datas.dat", "Loc-datas.dat"};
+  for (const std::string& name : names) writeDiskFile(name, name + " old\n");
+  std::vector<FileReplacement> saves;
+  for (const std::string& name : names) saves.push_back({.name = name, .content = name + " new\n"});
+  for (const std::size_t count : {2u, 1u}) {
+    SCOPED_TRACE(count);
+    CountingPrimitives failing;
+    failing.failFolderFlushes();
+    SaveFailure failure;
+    EXPECT_FALSE(makeSavingFileSystem(failing)->replaceFiles({saves.data(), count}, &failure));
+    EXPECT_EQ(failure.reason, "Input/output error");
+    if (count == 2) {
+      EXPECT_FALSE(failure.decided);
+      for (const std::string& name : names) EXPECT_EQ(readDiskFile(name), name + " old\n");
+    } else {
+      EXPECT_TRUE(failure.decided);
+      EXPECT_TRUE(start().empty());
+    }
+    EXPECT_EQ(namesIn("."), (std::vector<std::string>{"Loc-datas.dat", "datas.dat"}));
+  }
+}
+
+// A save of one file flushes its journal, its temporary file and its
+// folder; a save of several, each temporary file and five more.
+TEST_F(SaveJournal, ASaveFlushesWhatItsInvariantsNeed) {
+  std::vector<FileReplacement> saves;
+  for (const std::string name : {"datas.dat", "Loc-datas.dat", "Loc-datas0.dat"}) {
+    saves.push_back({.name = name, .content = "new\n"});
+  }
+  for (const std::size_t count : {1u, 3u}) {
+    CountingPrimitives counting;
+    SaveFailure failure;
+    ASSERT_TRUE(makeSavingFileSystem(counting)->replaceFiles({saves.data(), count}, &failure))
+        << failure.reason;
+    EXPECT_EQ(counting.fileFlushes() + counting.folderFlushes(), count == 1 ? 3 : 3 + 5)
+        << count << " files";
+  }
+}
+
 // A save that finds another save's lock held waits as long as its
 // patience, says so once after a second, and then gives up, changing
 // nothing; one without patience gives up at once.
