@@ -24,8 +24,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string nul(std::string_view text) { return std::string(text) + '\0'; }
-
 // Runs in a folder "data" of the test's own, beside a folder "outside"
 // that no save in "data" may change.
 class HistoryFolder : public InWorkDir {
@@ -68,6 +66,8 @@ class HistoryFolder : public InWorkDir {
 };
 
 #ifndef _WIN32
+std::string nul(std::string_view text) { return std::string(text) + '\0'; }
+
 TEST_F(HistoryFolder, ALinkOnTheWayIsNeverWrittenThrough) {
   const std::string old_sha = sha256Hex("Oyo 1 1 0 0\n");
   struct Plant {
