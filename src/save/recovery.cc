@@ -215,9 +215,11 @@ std::string settleJournal(FilePrimitives& p, const std::string& folder, const Sa
   if (!problem.empty()) {
     std::string reason;
     const std::string kept = setAside(p, folder, journal, &reason);
-    say("census: ignored a save journal that is not census's own: " + problem +
-        (kept.empty() ? " (it could not be set aside: " + reason + ")"
-                      : " (kept as " + safeForScreen(kept) + ")"));
+    if (say) {
+      say("census: ignored a save journal that is not census's own: " + problem +
+          (kept.empty() ? " (it could not be set aside: " + reason + ")"
+                        : " (kept as " + safeForScreen(kept) + ")"));
+    }
     if (!kept.empty()) return "";
     return p.lookAt(journal) == disk::Found::kForeignFile
                ? inTheWay(p, journal)

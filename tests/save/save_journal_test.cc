@@ -245,6 +245,15 @@ TEST_F(SaveJournal, ASaveCutShortIsMendedInTheFolderWhereItNowIs) {
   }
 }
 
+// A file system made without a way to speak sets such a journal aside all
+// the same, saying nothing.
+TEST_F(SaveJournal, AJournalIsSetAsideWhereNothingIsToldOfIt) {
+  writeDiskFile(kJournal, "rm -rf /\n");
+  makeDiskFileSystem()->recoverSaves();
+  EXPECT_FALSE(fs::exists(kJournal));
+  EXPECT_EQ(victim(), "the victim's own\n");
+}
+
 // A folder's flush that fails fails the save: of several files before
 // their commit, every file stays old; of one file after its rename, the
 // save says it is decided. Either way it never says "saved".
