@@ -1,6 +1,6 @@
-// The few file-system calls the disk's FileSystem is made of, one
-// implementation per platform. Only os/ uses them: everything above reaches
-// files through a FileSystem.
+// The few file-system calls the disk's primitives are made of, one
+// implementation per platform, and the words save/ speaks of what stands at
+// a path. Everything above save/ reaches files through a FileSystem.
 #pragma once
 
 #include <chrono>
