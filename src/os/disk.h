@@ -16,8 +16,27 @@
 
 namespace census::disk {
 
-// What stands at a path, links followed.
-enum class Kind { kMissing, kRegular, kDirectory, kOther };
+// What stands at a path. A call that follows links never finds kLink; one
+// that does not follow the last name finds the link itself. A regular file
+// or a folder is census's own (kOwnFile, kOwnDirectory) where it belongs to
+// the user running census or to the administrator (root), foreign
+// otherwise. Windows has no owners here: its folder's permissions decide who
+// may write in it.
+enum class Kind {
+  kMissing,
+  kOwnFile,
+  kForeignFile,
+  kOwnDirectory,
+  kForeignDirectory,
+  kLink,
+  kOther,  // a FIFO, a device, a socket
+};
+inline bool isRegularFile(Kind kind) {
+  return kind == Kind::kOwnFile || kind == Kind::kForeignFile;
+}
+inline bool isDirectory(Kind kind) {
+  return kind == Kind::kOwnDirectory || kind == Kind::kForeignDirectory;
+}
 
 struct PathInfo {
   Kind kind = Kind::kMissing;
@@ -31,8 +50,8 @@ struct PathInfo {
 // only where asked, as that takes a try at opening it. Returns false with
 // *reason set where that cannot be told (no permission to look).
 enum class Writability { kTell, kSkip };
-bool inspect(const std::string& path, PathInfo* info, std::string* reason,
-             Writability writability = Writability::kTell);
+bool inspectFollowingLinks(const std::string& path, PathInfo* info, std::string* reason,
+                           Writability writability = Writability::kTell);
 
 // The stamp of the regular file at path, following links; false where
 // there is none or it cannot be looked at.
@@ -62,23 +81,8 @@ std::string absolutePath(const std::string& path);
 
 bool exists(const std::string& path);
 
-// What stands at a path that census keeps for itself (its journal, its
-// lock, its temporary files), the last name not followed: a link there is
-// a link.
-enum class Found {
-  kMissing,
-  kOwnFile,
-  kForeignFile,
-  kOwnDirectory,
-  kForeignDirectory,
-  kLink,
-  kOther
-};
-// A regular file or a folder is census's own (kOwnFile, kOwnDirectory)
-// where it belongs to the user running census or to the administrator
-// (root), foreign otherwise. Windows has no owners here: its folder's
-// permissions decide who may write in it.
-Found lookAt(const std::string& path);
+// What stands at path, its last name not followed: a link there is a link.
+Kind lookAtNotFollowing(const std::string& path);
 
 // The name of the user that what stands at path belongs to, its last name
 // not followed ("alice"; the number where the system knows no name; ""

@@ -39,8 +39,8 @@ bool writeAll(int fd, std::string_view content) {
 
 }  // namespace
 
-bool inspect(const std::string& path, PathInfo* info, std::string* reason,
-             Writability writability) {
+bool inspectFollowingLinks(const std::string& path, PathInfo* info, std::string* reason,
+                           Writability writability) {
   struct stat status {};
   if (::stat(path.c_str(), &status) != 0) {
     if (errno == ENOENT) {
@@ -51,14 +51,15 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason,
     return false;
   }
   info->mode = static_cast<unsigned>(status.st_mode & 07777);
+  const bool own = status.st_uid == ::geteuid() || status.st_uid == 0;
   if (S_ISDIR(status.st_mode)) {
-    info->kind = Kind::kDirectory;
+    info->kind = own ? Kind::kOwnDirectory : Kind::kForeignDirectory;
   } else if (!S_ISREG(status.st_mode)) {
     info->kind = Kind::kOther;
   } else if (writability == Writability::kSkip) {
-    info->kind = Kind::kRegular;
+    info->kind = own ? Kind::kOwnFile : Kind::kForeignFile;
   } else {
-    info->kind = Kind::kRegular;
+    info->kind = own ? Kind::kOwnFile : Kind::kForeignFile;
     // A file without any write permission is read-only, even to root.
     const int fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC | O_NONBLOCK);
     info->writable = fd >= 0 && (status.st_mode & 0222) != 0;
@@ -119,14 +120,14 @@ bool exists(const std::string& path) {
   return ::lstat(path.c_str(), &status) == 0;
 }
 
-Found lookAt(const std::string& path) {
+Kind lookAtNotFollowing(const std::string& path) {
   struct stat status {};
-  if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? Found::kMissing : Found::kOther;
-  if (S_ISLNK(status.st_mode)) return Found::kLink;
+  if (::lstat(path.c_str(), &status) != 0) return errno == ENOENT ? Kind::kMissing : Kind::kOther;
+  if (S_ISLNK(status.st_mode)) return Kind::kLink;
   const bool own = status.st_uid == ::geteuid() || status.st_uid == 0;
-  if (S_ISDIR(status.st_mode)) return own ? Found::kOwnDirectory : Found::kForeignDirectory;
-  if (!S_ISREG(status.st_mode)) return Found::kOther;
-  return own ? Found::kOwnFile : Found::kForeignFile;
+  if (S_ISDIR(status.st_mode)) return own ? Kind::kOwnDirectory : Kind::kForeignDirectory;
+  if (!S_ISREG(status.st_mode)) return Kind::kOther;
+  return own ? Kind::kOwnFile : Kind::kForeignFile;
 }
 
 std::string ownerOf(const std::string& path) {
@@ -376,7 +377,7 @@ int openLockFile(const std::string& lock_path, std::string* reason) {
               (error_number == ELOOP    ? " is a symbolic link"
                : error_number == EISDIR ? " is a directory"
                                         : ": " + reasonFor(error_number));
-    if (error_number == EACCES && lookAt(lock_path) == Found::kForeignFile) {
+    if (error_number == EACCES && lookAtNotFollowing(lock_path) == Kind::kForeignFile) {
       const std::string owner = ownerOf(lock_path);
       *reason = "the save lock " + lock_path + " belongs to another user (" + owner +
                 ") and cannot be opened: ask " + owner + " or the administrator to remove it";

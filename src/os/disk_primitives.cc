@@ -56,13 +56,13 @@ class DiskPrimitives final : public FilePrimitives {
   OpenedFile openForReading(const std::string& name) override {
     disk::PathInfo info;
     OpenedFile opened;
-    if (!disk::inspect(name, &info, &opened.reason, disk::Writability::kSkip)) {
+    if (!disk::inspectFollowingLinks(name, &info, &opened.reason, disk::Writability::kSkip)) {
       opened.status = OpenStatus::kUnreadable;
       return opened;
     }
     if (info.kind == disk::Kind::kMissing) return opened;
     opened.status = OpenStatus::kUnreadable;
-    if (info.kind == disk::Kind::kDirectory) {
+    if (disk::isDirectory(info.kind)) {
       opened.reason = errorText(EISDIR);
       return opened;
     }
@@ -90,11 +90,13 @@ class DiskPrimitives final : public FilePrimitives {
     return disk::readSmallFile(path, most, content, longer, reason);
   }
 
-  bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
-               disk::Writability writability) override {
-    return disk::inspect(path, info, reason, writability);
+  bool inspectFollowingLinks(const std::string& path, disk::PathInfo* info, std::string* reason,
+                             disk::Writability writability) override {
+    return disk::inspectFollowingLinks(path, info, reason, writability);
   }
-  disk::Found lookAt(const std::string& path) override { return disk::lookAt(path); }
+  disk::Kind lookAtNotFollowing(const std::string& path) override {
+    return disk::lookAtNotFollowing(path);
+  }
   std::string ownerOf(const std::string& path) override { return disk::ownerOf(path); }
   std::string fileIdentity(const std::string& path) override { return disk::fileIdentity(path); }
   std::vector<std::string> namesIn(const std::string& folder) override {

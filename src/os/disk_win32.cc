@@ -42,7 +42,8 @@ bool writeAll(HANDLE handle, std::string_view content) {
 
 }  // namespace
 
-bool inspect(const std::string& path, PathInfo* info, std::string* reason, Writability) {
+bool inspectFollowingLinks(const std::string& path, PathInfo* info, std::string* reason,
+                           Writability) {
   // A reserved device name (NUL, CON, COM1) is a device in every folder.
   if (isDeviceName(path)) {
     *info = PathInfo{};
@@ -60,10 +61,10 @@ bool inspect(const std::string& path, PathInfo* info, std::string* reason, Writa
     return false;
   }
   if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
-    info->kind = Kind::kDirectory;
+    info->kind = Kind::kOwnDirectory;
     return true;
   }
-  info->kind = Kind::kRegular;
+  info->kind = Kind::kOwnFile;
   info->writable = (attributes & FILE_ATTRIBUTE_READONLY) == 0;
   if (!info->writable) info->not_writable = errorText(EACCES);
   return true;
@@ -127,17 +128,17 @@ bool exists(const std::string& path) {
   return GetFileAttributesW(wide(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-Found lookAt(const std::string& path) {
+Kind lookAtNotFollowing(const std::string& path) {
   const DWORD attributes = GetFileAttributesW(wide(path).c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES) {
     const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Found::kMissing
-                                                                          : Found::kOther;
+    return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? Kind::kMissing
+                                                                          : Kind::kOther;
   }
-  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Found::kLink;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) return Kind::kLink;
   // The folder's owner decides who may write in it; Windows has no root.
-  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Found::kOwnDirectory;
-  return Found::kOwnFile;
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) return Kind::kOwnDirectory;
+  return Kind::kOwnFile;
 }
 
 std::string ownerOf(const std::string&) { return ""; }
@@ -347,7 +348,7 @@ LockResult FolderLock::acquire(const std::string& lock_path, const LockWait& wai
         *reason = "the save lock " + lock_path + ": " + lastErrorText();
         return LockResult::kFailed;
       }
-      if (lookAt(lock_path) == Found::kOwnDirectory) {
+      if (lookAtNotFollowing(lock_path) == Kind::kOwnDirectory) {
         *reason = "the save lock " + lock_path + " is a directory";
         return LockResult::kFailed;
       }

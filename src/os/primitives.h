@@ -47,9 +47,9 @@ class FilePrimitives {
                              bool* longer, std::string* reason) = 0;
 
   // Looking, without changing anything; as in disk.h.
-  virtual bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
-                       disk::Writability writability) = 0;
-  virtual disk::Found lookAt(const std::string& path) = 0;
+  virtual bool inspectFollowingLinks(const std::string& path, disk::PathInfo* info,
+                                     std::string* reason, disk::Writability writability) = 0;
+  virtual disk::Kind lookAtNotFollowing(const std::string& path) = 0;
   virtual std::string ownerOf(const std::string& path) = 0;
   virtual std::string fileIdentity(const std::string& path) = 0;
   virtual std::vector<std::string> namesIn(const std::string& folder) = 0;

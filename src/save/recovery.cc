@@ -26,15 +26,15 @@ std::string askOwnerTo(FilePrimitives& p, const std::string& path, std::string_v
 // What stands where census keeps a file of its own and cannot be moved,
 // and what the operator can do about it.
 std::string inTheWay(FilePrimitives& p, const std::string& path) {
-  switch (p.lookAt(path)) {
+  switch (p.lookAtNotFollowing(path)) {
     // A file census counts as its own that it still cannot move is root's,
     // and this user is not root.
-    case disk::Found::kOwnFile:
-    case disk::Found::kForeignFile:
-    case disk::Found::kForeignDirectory:
+    case disk::Kind::kOwnFile:
+    case disk::Kind::kForeignFile:
+    case disk::Kind::kForeignDirectory:
       return safeForScreen(path) + " " + foreignOwnerText(p, path) +
              " and cannot be moved: " + askOwnerTo(p, path, "remove it");
-    case disk::Found::kOwnDirectory:
+    case disk::Kind::kOwnDirectory:
       return safeForScreen(path) +
              " is a directory where census keeps a file of its own: remove it";
     default:
@@ -45,18 +45,18 @@ std::string inTheWay(FilePrimitives& p, const std::string& path) {
 // Why what stands at the journal's name is no journal census may act on,
 // or "" where it is one, its text then in *text.
 std::string readOwnJournal(FilePrimitives& p, const std::string& path, std::string* text) {
-  switch (p.lookAt(path)) {
-    case disk::Found::kMissing:
-    case disk::Found::kOwnFile:
+  switch (p.lookAtNotFollowing(path)) {
+    case disk::Kind::kMissing:
+    case disk::Kind::kOwnFile:
       break;
-    case disk::Found::kForeignFile:
+    case disk::Kind::kForeignFile:
       return "it " + foreignOwnerText(p, path);
-    case disk::Found::kOwnDirectory:
-    case disk::Found::kForeignDirectory:
+    case disk::Kind::kOwnDirectory:
+    case disk::Kind::kForeignDirectory:
       return "it is a directory";
-    case disk::Found::kLink:
+    case disk::Kind::kLink:
       return "it is a symbolic link";
-    case disk::Found::kOther:
+    case disk::Kind::kOther:
       return "it is not a regular file";
   }
   bool longer = false;
@@ -91,8 +91,8 @@ std::string plannedFiles(FilePrimitives& p, const std::string& folder, const Jou
                quotedForScreen(file.name);
       }
       one.temporary = inFolder(disk::folderOf(one.target), file.temporary);
-      const disk::Found found = p.lookAt(one.temporary);
-      if (found != disk::Found::kMissing && found != disk::Found::kOwnFile) {
+      const disk::Kind found = p.lookAtNotFollowing(one.temporary);
+      if (found != disk::Kind::kMissing && found != disk::Kind::kOwnFile) {
         return "its temporary file " + quotedForScreen(file.temporary) + " is not census's own";
       }
     }
@@ -107,7 +107,7 @@ void carryOut(FilePrimitives& p, bool committed, const std::vector<Planned>& pla
   for (const Planned& file : planned) {
     if (file.temporary.empty()) {
       if (committed) p.removeFile(file.target);
-    } else if (committed && p.lookAt(file.temporary) != disk::Found::kMissing) {
+    } else if (committed && p.lookAtNotFollowing(file.temporary) != disk::Kind::kMissing) {
       p.renameOver(file.temporary, file.target, &ignored);
       p.syncFolder(disk::folderOf(file.target), &ignored);
     } else {
@@ -123,7 +123,8 @@ std::string setAside(FilePrimitives& p, const std::string& folder, const std::st
   const std::string base =
       std::string(kSaveJournalName) + ".rejected-" + utcText(std::time(nullptr), "%Y%m%dT%H%M%SZ");
   std::string name = base;
-  for (int n = 2; p.lookAt(inFolder(folder, name)) != disk::Found::kMissing && n < 1000; ++n) {
+  for (int n = 2; p.lookAtNotFollowing(inFolder(folder, name)) != disk::Kind::kMissing && n < 1000;
+       ++n) {
     name = base + "-" + std::to_string(n);
   }
   if (!p.renameOver(journal, inFolder(folder, name), reason)) return "";
@@ -136,19 +137,19 @@ std::string setAside(FilePrimitives& p, const std::string& folder, const std::st
 
 std::string historyFolderProblem(FilePrimitives& p, const std::string& folder) {
   const std::string path = inFolder(folder, kHistoryFolderName);
-  switch (p.lookAt(path)) {
-    case disk::Found::kMissing:
-    case disk::Found::kOwnDirectory:
+  switch (p.lookAtNotFollowing(path)) {
+    case disk::Kind::kMissing:
+    case disk::Kind::kOwnDirectory:
       return "";
-    case disk::Found::kForeignDirectory:
+    case disk::Kind::kForeignDirectory:
       return std::string(kHistoryFolderName) + " " + foreignOwnerText(p, path) +
              ", so census keeps no history in it: " + askOwnerTo(p, path, "move it away");
-    case disk::Found::kLink:
+    case disk::Kind::kLink:
       return std::string(kHistoryFolderName) +
              " is a symbolic link, not a folder of census's: move it away and save again";
-    case disk::Found::kOwnFile:
-    case disk::Found::kForeignFile:
-    case disk::Found::kOther:
+    case disk::Kind::kOwnFile:
+    case disk::Kind::kForeignFile:
+    case disk::Kind::kOther:
       return std::string(kHistoryFolderName) +
              " is not a folder of census's: move it away and save again";
   }
@@ -171,22 +172,22 @@ bool targetOf(FilePrimitives& p, const std::string& folder, const std::string& n
   // Root's history in a shared folder is census's own, but only root may
   // write in it.
   const std::string history = inFolder(folder, kHistoryFolderName);
-  if (std::string reason;
-      p.lookAt(history) != disk::Found::kMissing && !p.folderTakesNewFiles(history, &reason)) {
+  if (std::string reason; p.lookAtNotFollowing(history) != disk::Kind::kMissing &&
+                          !p.folderTakesNewFiles(history, &reason)) {
     const std::string owner = p.ownerOf(history);
     *problem = std::string(kHistoryFolderName) + ": " + reason +
                (owner.empty() ? std::string() : " (it belongs to " + safeForScreen(owner) + ")");
     return false;
   }
-  switch (p.lookAt(path)) {
-    case disk::Found::kMissing:
-    case disk::Found::kOwnFile:
+  switch (p.lookAtNotFollowing(path)) {
+    case disk::Kind::kMissing:
+    case disk::Kind::kOwnFile:
       *target = path;
       return true;
-    case disk::Found::kForeignFile:
+    case disk::Kind::kForeignFile:
       *problem = safeForScreen(name) + " " + foreignOwnerText(p, path);
       return false;
-    case disk::Found::kLink:
+    case disk::Kind::kLink:
       *problem = safeForScreen(name) + " is a symbolic link";
       return false;
     default:
@@ -201,11 +202,11 @@ std::string settleJournal(FilePrimitives& p, const std::string& folder, const Sa
   // Only a save that commits writes it, as its own file, and renames it at
   // once: anything there now is left over, and goes where it may (a link
   // itself, never what it leads to).
-  if (p.lookAt(next) != disk::Found::kMissing) {
+  if (p.lookAtNotFollowing(next) != disk::Kind::kMissing) {
     p.removeFile(next);
-    if (p.lookAt(next) != disk::Found::kMissing) return inTheWay(p, next);
+    if (p.lookAtNotFollowing(next) != disk::Kind::kMissing) return inTheWay(p, next);
   }
-  if (p.lookAt(journal) == disk::Found::kMissing) return "";
+  if (p.lookAtNotFollowing(journal) == disk::Kind::kMissing) return "";
   std::string text;
   JournalPlan plan;
   std::vector<Planned> planned;
@@ -221,7 +222,7 @@ std::string settleJournal(FilePrimitives& p, const std::string& folder, const Sa
                         : " (kept as " + safeForScreen(kept) + ")"));
     }
     if (!kept.empty()) return "";
-    return p.lookAt(journal) == disk::Found::kForeignFile
+    return p.lookAtNotFollowing(journal) == disk::Kind::kForeignFile
                ? inTheWay(p, journal)
                : safeForScreen(journal) + " could not be set aside: " + reason;
   }
@@ -229,7 +230,7 @@ std::string settleJournal(FilePrimitives& p, const std::string& folder, const Sa
   p.removeFile(journal);
   // Root's journal in a shared folder is census's own, but no other user
   // may remove it.
-  if (p.lookAt(journal) != disk::Found::kMissing) return inTheWay(p, journal);
+  if (p.lookAtNotFollowing(journal) != disk::Kind::kMissing) return inTheWay(p, journal);
   return "";
 }
 

@@ -99,8 +99,8 @@ std::string saveFolderOf(const std::string& name) {
 unsigned modeOf(FilePrimitives& p, const std::string& name) {
   disk::PathInfo info;
   std::string ignored;
-  if (p.inspect(p.resolveLinks(name), &info, &ignored, disk::Writability::kSkip) &&
-      info.kind == disk::Kind::kRegular) {
+  if (p.inspectFollowingLinks(p.resolveLinks(name), &info, &ignored, disk::Writability::kSkip) &&
+      disk::isRegularFile(info.kind)) {
     return info.mode;
   }
   return 0;
@@ -128,10 +128,10 @@ bool planStep(FilePrimitives& p, const FileReplacement& file, Step* step, SaveFa
     step->target = p.resolveLinks(file.name);
   }
   disk::PathInfo info;
-  if (!p.inspect(step->target, &info, &reason, disk::Writability::kTell))
+  if (!p.inspectFollowingLinks(step->target, &info, &reason, disk::Writability::kTell))
     return fail(failure, file.name, reason);
   // The new content is made beside its target before it replaces it.
-  if (info.kind != disk::Kind::kOther && info.kind != disk::Kind::kDirectory &&
+  if (info.kind != disk::Kind::kOther && !disk::isDirectory(info.kind) &&
       !p.folderTakesNewFiles(disk::folderOf(step->target), &reason)) {
     return fail(failure, file.name, reason);
   }
@@ -142,15 +142,18 @@ bool planStep(FilePrimitives& p, const FileReplacement& file, Step* step, SaveFa
     case disk::Kind::kMissing:
       step->mode = copied_mode;
       return true;
-    case disk::Kind::kDirectory:
+    case disk::Kind::kOwnDirectory:
+    case disk::Kind::kForeignDirectory:
       return fail(failure, file.name, errorText(EISDIR));
+    case disk::Kind::kLink:  // not found where links are followed
     case disk::Kind::kOther:
       if (!file.operator_output || file.remove) {
         return fail(failure, file.name, "not a regular file");
       }
       step->write_into = true;
       return true;
-    case disk::Kind::kRegular:
+    case disk::Kind::kOwnFile:
+    case disk::Kind::kForeignFile:
       if (!info.writable) return fail(failure, file.name, info.not_writable);
       step->mode = copied_mode != 0 ? copied_mode : info.mode;
       step->reused = file.reuse_existing && step->mode == info.mode;
@@ -322,8 +325,8 @@ class SavingFileSystem final : public FileSystem {
   bool folderExists(const std::string& name) override {
     disk::PathInfo info;
     std::string ignored;
-    return p.inspect(name, &info, &ignored, disk::Writability::kSkip) &&
-           info.kind == disk::Kind::kDirectory;
+    return p.inspectFollowingLinks(name, &info, &ignored, disk::Writability::kSkip) &&
+           disk::isDirectory(info.kind);
   }
 
   // The folder and its log, as a save of the log would find them.
@@ -446,8 +449,8 @@ class SavingFileSystem final : public FileSystem {
   // A start settles what a save cut short left, where no other save holds
   // the folder: one that does settles it itself, so a start never waits.
   void recoverSaves() override {
-    if (p.lookAt(std::string(kSaveJournalName)) == disk::Found::kMissing &&
-        p.lookAt(std::string(kSaveLockName)) == disk::Found::kMissing) {
+    if (p.lookAtNotFollowing(std::string(kSaveJournalName)) == disk::Kind::kMissing &&
+        p.lookAtNotFollowing(std::string(kSaveLockName)) == disk::Kind::kMissing) {
       return;
     }
     std::unique_ptr<HeldLock> lock;
@@ -495,7 +498,7 @@ class SavingFileSystem final : public FileSystem {
     std::string name;
     for (unsigned attempt = 0; attempt < 1000; ++attempt) {
       name = p.temporaryNameFor(target, attempt + counter_);
-      if (p.lookAt(name) == disk::Found::kMissing) break;
+      if (p.lookAtNotFollowing(name) == disk::Kind::kMissing) break;
     }
     ++counter_;
     return name;
@@ -568,7 +571,7 @@ class SavingFileSystem final : public FileSystem {
       unsigned long process = 0;
       if (!isTemporaryNameFor(name, base, &process) || p.processRuns(process)) continue;
       const std::string path = inFolder(folder, name);
-      if (p.lookAt(path) == disk::Found::kOwnFile) p.removeFile(path);
+      if (p.lookAtNotFollowing(path) == disk::Kind::kOwnFile) p.removeFile(path);
     }
   }
 

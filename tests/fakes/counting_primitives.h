@@ -37,11 +37,13 @@ class CountingPrimitives final : public FilePrimitives {
                      std::string* reason) override {
     return disk_->readSmallFile(path, most, content, longer, reason);
   }
-  bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
-               disk::Writability writability) override {
-    return disk_->inspect(path, info, reason, writability);
+  bool inspectFollowingLinks(const std::string& path, disk::PathInfo* info, std::string* reason,
+                             disk::Writability writability) override {
+    return disk_->inspectFollowingLinks(path, info, reason, writability);
   }
-  disk::Found lookAt(const std::string& path) override { return disk_->lookAt(path); }
+  disk::Kind lookAtNotFollowing(const std::string& path) override {
+    return disk_->lookAtNotFollowing(path);
+  }
   std::string ownerOf(const std::string& path) override { return disk_->ownerOf(path); }
   std::string fileIdentity(const std::string& path) override { return disk_->fileIdentity(path); }
   std::vector<std::string> namesIn(const std::string& folder) override {

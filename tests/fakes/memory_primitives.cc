@@ -103,20 +103,20 @@ bool MemoryPrimitives::readSmallFile(const std::string& path, std::size_t most,
   return true;
 }
 
-bool MemoryPrimitives::inspect(const std::string& path, disk::PathInfo* info, std::string*,
-                               disk::Writability) {
+bool MemoryPrimitives::inspectFollowingLinks(const std::string& path, disk::PathInfo* info,
+                                             std::string*, disk::Writability) {
   *info = disk::PathInfo{};
   const Node* node = find(path);
   if (node == nullptr) return true;
   switch (node->kind) {
     case Kind::kFile:
     case Kind::kForeignFile:
-      info->kind = disk::Kind::kRegular;
+      info->kind = disk::Kind::kOwnFile;
       info->writable = true;
       info->mode = node->mode;
       return true;
     case Kind::kFolder:
-      info->kind = disk::Kind::kDirectory;
+      info->kind = disk::Kind::kOwnDirectory;
       return true;
     case Kind::kFifo:
     case Kind::kLink:
@@ -126,22 +126,22 @@ bool MemoryPrimitives::inspect(const std::string& path, disk::PathInfo* info, st
   return true;
 }
 
-disk::Found MemoryPrimitives::lookAt(const std::string& path) {
+disk::Kind MemoryPrimitives::lookAtNotFollowing(const std::string& path) {
   const Node* node = find(path);
-  if (node == nullptr) return disk::Found::kMissing;
+  if (node == nullptr) return disk::Kind::kMissing;
   switch (node->kind) {
     case Kind::kFile:
-      return disk::Found::kOwnFile;
+      return disk::Kind::kOwnFile;
     case Kind::kForeignFile:
-      return disk::Found::kForeignFile;
+      return disk::Kind::kForeignFile;
     case Kind::kFolder:
-      return disk::Found::kOwnDirectory;
+      return disk::Kind::kOwnDirectory;
     case Kind::kLink:
-      return disk::Found::kLink;
+      return disk::Kind::kLink;
     case Kind::kFifo:
-      return disk::Found::kOther;
+      return disk::Kind::kOther;
   }
-  return disk::Found::kOther;
+  return disk::Kind::kOther;
 }
 
 std::string MemoryPrimitives::canonicalPath(const std::string& path) {

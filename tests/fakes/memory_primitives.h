@@ -41,9 +41,9 @@ class MemoryPrimitives final : public FilePrimitives {
   std::optional<FileStamp> stampOf(const std::string& name) override;
   bool readSmallFile(const std::string& path, std::size_t most, std::string* content, bool* longer,
                      std::string* reason) override;
-  bool inspect(const std::string& path, disk::PathInfo* info, std::string* reason,
-               disk::Writability writability) override;
-  disk::Found lookAt(const std::string& path) override;
+  bool inspectFollowingLinks(const std::string& path, disk::PathInfo* info, std::string* reason,
+                             disk::Writability writability) override;
+  disk::Kind lookAtNotFollowing(const std::string& path) override;
   std::string ownerOf(const std::string& path) override;
   std::string fileIdentity(const std::string& path) override;
   std::vector<std::string> namesIn(const std::string& folder) override;
