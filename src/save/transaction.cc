@@ -374,16 +374,7 @@ class SavingFileSystem final : public FileSystem {
       return std::make_unique<StreamedOutput>(p, name, name, "", nullptr, 0, step.descriptor);
     }
     if (step.write_into) return FileSystem::beginOutput(name, failure);
-    removeAbandonedTemporaries(step.target);
-    const std::string temporary = freeTemporaryName(step.target);
-    std::string reason;
-    std::unique_ptr<NewFileWriter> writer = p.createForWriting(temporary, &reason);
-    if (writer == nullptr) {
-      fail(failure, name, reason);
-      return nullptr;
-    }
-    return std::make_unique<StreamedOutput>(p, name, step.target, temporary, std::move(writer),
-                                            step.mode, -1);
+    return outputBeside(step, failure);
   }
 
   bool replaceFiles(std::span<const FileReplacement> files, SaveFailure* failure) override {
@@ -544,22 +535,27 @@ class SavingFileSystem final : public FileSystem {
   // An output alone in its save: written beside its target and renamed
   // over it, with no journal and no lock. What a kill left of an earlier
   // output to the same name goes first.
-  bool replaceAlone(Step& step, SaveFailure* failure) {
+  bool replaceAlone(const Step& step, SaveFailure* failure) {
+    const std::unique_ptr<OutputFile> output = outputBeside(step, failure);
+    if (output == nullptr) return false;
+    const std::string content = contentAsWritten(*step.file);
+    output->stream().write(content.data(), static_cast<std::streamsize>(content.size()));
+    return output->commit(failure);
+  }
+
+  // An output into a new temporary file beside its target, which replaces
+  // the target at commit; null with *failure set where it cannot be made.
+  std::unique_ptr<OutputFile> outputBeside(const Step& step, SaveFailure* failure) {
     removeAbandonedTemporaries(step.target);
-    step.temporary = freeTemporaryName(step.target);
+    const std::string temporary = freeTemporaryName(step.target);
     std::string reason;
-    if (!createTemporary(step, &reason)) {
-      p.removeFile(step.temporary);
-      return fail(failure, step.file->name, reason);
+    std::unique_ptr<NewFileWriter> writer = p.createForWriting(temporary, &reason);
+    if (writer == nullptr) {
+      fail(failure, step.file->name, reason);
+      return nullptr;
     }
-    if (!p.renameOver(step.temporary, step.target, &reason)) {
-      p.removeFile(step.temporary);
-      return fail(failure, step.file->name, reason);
-    }
-    if (!p.syncFolder(disk::folderOf(step.target), &reason)) {
-      return fail(failure, step.file->name, reason);
-    }
-    return true;
+    return std::make_unique<StreamedOutput>(p, step.file->name, step.target, temporary,
+                                            std::move(writer), step.mode, -1);
   }
 
   // Removes the temporary files of target that census processes no longer

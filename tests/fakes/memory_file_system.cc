@@ -4,36 +4,33 @@
 #include <cerrno>
 #include <cstring>
 
+#include "records/text_file.h"
+
 namespace census {
 namespace {
 
-class MemoryInputFile final : public InputFile {
+// A file whose first read goes as any other, and every read after it fails.
+class FailsMidwayFile final : public InputFile {
  public:
-  MemoryInputFile(std::string content, bool fails_midway)
-      : content_(std::move(content)), fails_midway_(fails_midway) {}
+  explicit FailsMidwayFile(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
 
   bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) override {
-    if (fails_midway_ && at_ > 0) {
+    if (read_once_) {
       *count = 0;
       *reason = errorText(EIO);
       return false;
     }
-    *count = std::min(size, content_.size() - at_);
-    std::memcpy(buffer, content_.data() + at_, *count);
-    at_ += *count;
-    if (fails_midway_ && *count == 0) at_ = 1;
-    return true;
+    read_once_ = true;
+    return file_->read(buffer, size, count, reason);
   }
 
-  bool seek(std::uint64_t offset, std::string*) override {
-    at_ = static_cast<std::size_t>(std::min<std::uint64_t>(offset, content_.size()));
-    return true;
+  bool seek(std::uint64_t offset, std::string* reason) override {
+    return file_->seek(offset, reason);
   }
 
  private:
-  std::string content_;
-  std::size_t at_ = 0;
-  bool fails_midway_;
+  std::unique_ptr<InputFile> file_;
+  bool read_once_ = false;
 };
 
 }  // namespace
@@ -64,9 +61,10 @@ OpenedFile MemoryFileSystem::openForReading(const std::string& name) {
       opened.reason = errorText(EACCES);
       return opened;
     default:
-      opened.status = OpenStatus::kOpen;
-      opened.file = std::make_unique<MemoryInputFile>(found->second.content,
-                                                      found->second.oddity == Oddity::kFailsMidway);
+      opened = openedContent(found->second.content);
+      if (found->second.oddity == Oddity::kFailsMidway) {
+        opened.file = std::make_unique<FailsMidwayFile>(std::move(opened.file));
+      }
       return opened;
   }
 }
