@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "base/sha256.h"
-#include "os/disk.h"
+#include "os/primitives.h"
 #include "records/history.h"
 #include "save/file_system.h"
 #include "test_support.h"
@@ -154,9 +154,11 @@ TEST_F(HistoryFolder, AKeptContentTakesItsListsModeEachTimeItIsUsed) {
 // while another holds it, neither is made.
 TEST_F(HistoryFolder, APushAndASaveTakeTheFoldersOneLock) {
   fs::create_directory("census-history");
-  disk::FolderLock other;
+  std::unique_ptr<HeldLock> other;
   std::string reason;
-  ASSERT_EQ(other.acquire(".census-save.lock", {}, &reason), disk::LockResult::kHeld) << reason;
+  ASSERT_EQ(makeDiskPrimitives()->lockFolder(".census-save.lock", {}, &other, &reason),
+            disk::LockResult::kHeld)
+      << reason;
   disk->setSavePatience(std::chrono::milliseconds(0));
   SaveFailure failure;
   EXPECT_FALSE(recordPush(*disk, "ada", 1796895000, "https://hmis.ng", "1 imported", &failure));

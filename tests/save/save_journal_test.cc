@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "fakes/counting_primitives.h"
-#include "os/disk.h"
+#include "os/primitives.h"
 #include "save/file_system.h"
 #include "save/transaction.h"
 #include "test_support.h"
@@ -301,9 +301,11 @@ TEST_F(SaveJournal, ASaveFlushesWhatItsInvariantsNeed) {
 // patience, says so once after a second, and then gives up, changing
 // nothing; one without patience gives up at once.
 TEST_F(SaveJournal, ASaveWaitsForAnotherBoundedlyAndSaysSo) {
-  disk::FolderLock other;
+  std::unique_ptr<HeldLock> other;
   std::string reason;
-  ASSERT_EQ(other.acquire(".census-save.lock", {}, &reason), disk::LockResult::kHeld) << reason;
+  ASSERT_EQ(makeDiskPrimitives()->lockFolder(".census-save.lock", {}, &other, &reason),
+            disk::LockResult::kHeld)
+      << reason;
   const FileReplacement save{.name = "datas.dat", .content = "new\n"};
   for (const int patience_ms : {0, 1500}) {
     SCOPED_TRACE(patience_ms);
