@@ -8,7 +8,6 @@
 #include <string_view>
 #include <thread>
 
-
 namespace census::disk {
 
 // What stands at a path. A call that follows links never finds kLink; one

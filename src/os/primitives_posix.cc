@@ -82,7 +82,8 @@ bool ownedHere(const struct stat& status) {
 
 Kind kindOf(const struct stat& status) {
   if (S_ISLNK(status.st_mode)) return Kind::kLink;
-  if (S_ISDIR(status.st_mode)) return ownedHere(status) ? Kind::kOwnDirectory : Kind::kForeignDirectory;
+  if (S_ISDIR(status.st_mode))
+    return ownedHere(status) ? Kind::kOwnDirectory : Kind::kForeignDirectory;
   if (!S_ISREG(status.st_mode)) return Kind::kOther;
   return ownedHere(status) ? Kind::kOwnFile : Kind::kForeignFile;
 }
@@ -516,7 +517,6 @@ class PosixPrimitives final : public FilePrimitives {
   }
 
   std::string withPlatformLineEnds(std::string_view text) override { return std::string(text); }
-
 };
 
 }  // namespace

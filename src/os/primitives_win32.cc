@@ -7,8 +7,8 @@
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
-#include <utility>
 #include <system_error>
+#include <utility>
 
 #include "base/text.h"
 #include "os/files.h"
@@ -64,7 +64,9 @@ std::string lastErrorText() { return systemErrorText(static_cast<int>(GetLastErr
 
 bool isSeparator(char c) { return c == '/' || c == '\\'; }
 
-bool notFound(DWORD error) { return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND; }
+bool notFound(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
+}
 
 bool writeAll(HANDLE handle, std::string_view content) {
   while (!content.empty()) {
@@ -422,9 +424,7 @@ class WindowsPrimitives final : public FilePrimitives {
     return false;
   }
 
-  void removeEmptyFolder(const std::string& path) override {
-    RemoveDirectoryW(wide(path).c_str());
-  }
+  void removeEmptyFolder(const std::string& path) override { RemoveDirectoryW(wide(path).c_str()); }
 
   // MoveFileExW with MOVEFILE_WRITE_THROUGH has flushed the folder already.
   bool syncFolder(const std::string&, std::string*) override { return true; }
@@ -474,8 +474,8 @@ class WindowsPrimitives final : public FilePrimitives {
   std::string temporaryNameFor(const std::string& path, unsigned attempt) override {
     const std::string folder = disk::folderOf(path);
     const std::string name = "." + disk::baseNameOf(path) + ".census-" +
-                             std::to_string(GetCurrentProcessId()) + "-" +
-                             std::to_string(attempt) + ".tmp";
+                             std::to_string(GetCurrentProcessId()) + "-" + std::to_string(attempt) +
+                             ".tmp";
     if (folder == ".") return name;
     return isSeparator(folder.back()) ? folder + name : folder + "\\" + name;
   }

@@ -6,6 +6,7 @@
 #include "base/exit_status.h"
 #include "commands/export.h"
 #include "commands/import.h"
+#include "records/history.h"
 #include "records/state_lists.h"
 #include "test_support.h"
 
@@ -208,8 +209,12 @@ TEST_F(ExportImport, AFailedImportSaysWhatBecomesOfIt) {
   EXPECT_EQ(errors.str(),
             "census: cannot save Loc-datas0.dat: " + errorText(ENOSPC) + "; no file was changed\n");
   files.limitSpace(1 << 20);
+  // Recorded in the history, the save is of several files, and decided
+  // once its journal is committed.
   files.setSaveOutcome(MemoryFileSystem::SaveOutcome::kFailsWhenDecided);
-  EXPECT_EQ(import(csv), kExitFailure);
+  RecordingFileSystem recorded(files, SaveWay::kImport, "ada", [] { return std::time_t{1}; });
+  errors.str("");
+  EXPECT_EQ(importCsv(recorded, csv, "in.csv", false, out, errors), kExitFailure);
   EXPECT_EQ(errors.str(), "census: cannot save Loc-datas0.dat: " + errorText(EIO) +
                               "; the save is decided, and the next start of census finishes it\n");
 }

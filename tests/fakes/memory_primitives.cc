@@ -11,6 +11,37 @@ namespace {
 
 const std::string kStopped = "the machine stopped";
 
+using Kind = MemoryPrimitives::Kind;
+
+bool isFile(Kind kind) {
+  return kind == Kind::kFile || kind == Kind::kForeignFile || kind == Kind::kUnreadableFile ||
+         kind == Kind::kReadOnlyFile || kind == Kind::kFailingFile;
+}
+
+// A file whose first read goes as any other, and every read after it fails.
+class FailsMidwayFile final : public InputFile {
+ public:
+  explicit FailsMidwayFile(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+
+  bool read(char* buffer, std::size_t size, std::size_t* count, std::string* reason) override {
+    if (read_once_) {
+      *count = 0;
+      *reason = errorText(EIO);
+      return false;
+    }
+    read_once_ = true;
+    return file_->read(buffer, size, count, reason);
+  }
+
+  bool seek(std::uint64_t offset, std::string* reason) override {
+    return file_->seek(offset, reason);
+  }
+
+ private:
+  std::unique_ptr<InputFile> file_;
+  bool read_once_ = false;
+};
+
 }  // namespace
 
 // The lock file stays where the holder is stopped: a killed process leaves
@@ -33,11 +64,22 @@ void MemoryPrimitives::set(const std::string& name, std::string content, Kind ki
   flushed_[name] = now_[name];
 }
 
+void MemoryPrimitives::erase(const std::string& name) {
+  now_.erase(name);
+  flushed_.erase(name);
+}
+
+void MemoryPrimitives::holdLockElsewhere(const std::string& lock_path, bool held) {
+  if (held) {
+    locks_.insert(lock_path);
+  } else {
+    locks_.erase(lock_path);
+  }
+}
+
 std::optional<std::string> MemoryPrimitives::file(const std::string& name) const {
   const Node* node = find(name);
-  if (node == nullptr || (node->kind != Kind::kFile && node->kind != Kind::kForeignFile)) {
-    return std::nullopt;
-  }
+  if (node == nullptr || !isFile(node->kind)) return std::nullopt;
   return node->content;
 }
 
@@ -73,12 +115,31 @@ bool MemoryPrimitives::step(std::string* reason) {
   return true;
 }
 
+bool MemoryPrimitives::takeSpace(std::size_t bytes, std::string* reason) {
+  if (!space_left_) return true;
+  if (bytes > *space_left_) {
+    *reason = errorText(ENOSPC);
+    return false;
+  }
+  *space_left_ -= bytes;
+  return true;
+}
+
 OpenedFile MemoryPrimitives::openForReading(const std::string& name) {
   OpenedFile opened;
   const Node* node = find(name);
   if (node == nullptr) return opened;
-  if (node->kind == Kind::kFile || node->kind == Kind::kForeignFile) {
-    return openedContent(node->content);
+  if (node->kind == Kind::kUnreadableFile) {
+    opened.status = OpenStatus::kUnreadable;
+    opened.reason = errorText(EACCES);
+    return opened;
+  }
+  if (isFile(node->kind)) {
+    opened = openedContent(node->content);
+    if (node->kind == Kind::kFailingFile) {
+      opened.file = std::make_unique<FailsMidwayFile>(std::move(opened.file));
+    }
+    return opened;
   }
   opened.status = OpenStatus::kUnreadable;
   opened.reason = node->kind == Kind::kFolder ? errorText(EISDIR) : "not a regular file";
@@ -87,15 +148,19 @@ OpenedFile MemoryPrimitives::openForReading(const std::string& name) {
 
 std::optional<FileStamp> MemoryPrimitives::stampOf(const std::string& name) {
   const Node* node = find(name);
-  if (node == nullptr || node->kind != Kind::kFile) return std::nullopt;
+  if (node == nullptr || !isFile(node->kind) || node->kind == Kind::kForeignFile) {
+    return std::nullopt;
+  }
   return FileStamp{0, node->generation, node->content.size(), 0, 0};
 }
 
 bool MemoryPrimitives::readSmallFile(const std::string& path, std::size_t most,
                                      std::string* content, bool* longer, std::string* reason) {
   const Node* node = find(path);
-  if (node == nullptr || (node->kind != Kind::kFile && node->kind != Kind::kForeignFile)) {
-    *reason = node == nullptr ? errorText(ENOENT) : "not a regular file";
+  if (node == nullptr || !isFile(node->kind) || node->kind == Kind::kUnreadableFile) {
+    *reason = node == nullptr                       ? errorText(ENOENT)
+              : node->kind == Kind::kUnreadableFile ? errorText(EACCES)
+                                                    : "not a regular file";
     return false;
   }
   *content = node->content.substr(0, most);
@@ -111,8 +176,15 @@ bool MemoryPrimitives::inspectFollowingLinks(const std::string& path, disk::Path
   switch (node->kind) {
     case Kind::kFile:
     case Kind::kForeignFile:
+    case Kind::kUnreadableFile:
+    case Kind::kFailingFile:
       info->kind = disk::Kind::kOwnFile;
       info->writable = true;
+      info->mode = node->mode;
+      return true;
+    case Kind::kReadOnlyFile:
+      info->kind = disk::Kind::kOwnFile;
+      info->not_writable = errorText(EACCES);
       info->mode = node->mode;
       return true;
     case Kind::kFolder:
@@ -131,6 +203,9 @@ disk::Kind MemoryPrimitives::lookAtNotFollowing(const std::string& path) {
   if (node == nullptr) return disk::Kind::kMissing;
   switch (node->kind) {
     case Kind::kFile:
+    case Kind::kUnreadableFile:
+    case Kind::kReadOnlyFile:
+    case Kind::kFailingFile:
       return disk::Kind::kOwnFile;
     case Kind::kForeignFile:
       return disk::Kind::kForeignFile;
@@ -162,7 +237,9 @@ bool MemoryPrimitives::createNew(const std::string& path, std::string_view conte
     *reason = errorText(EEXIST);
     return false;
   }
-  if (!folderTakesNewFiles(disk::folderOf(path), reason)) return false;
+  if (!folderTakesNewFiles(disk::folderOf(path), reason) || !takeSpace(content.size(), reason)) {
+    return false;
+  }
   now_[path] = Node{Kind::kFile, std::string(content), mode == 0 ? 0644 : mode, ++generations_};
   return true;
 }
@@ -172,7 +249,7 @@ class MemoryPrimitives::Writer final : public NewFileWriter {
  public:
   Writer(MemoryPrimitives& machine, std::string path) : machine_(machine), path_(std::move(path)) {}
   bool write(std::string_view content, std::string* reason) override {
-    if (!machine_.step(reason)) return false;
+    if (!machine_.step(reason) || !machine_.takeSpace(content.size(), reason)) return false;
     machine_.now_[path_].content.append(content);
     return true;
   }
@@ -209,6 +286,10 @@ bool MemoryPrimitives::renameOver(const std::string& from, const std::string& to
   const auto found = now_.find(from);
   if (found == now_.end()) {
     *reason = errorText(ENOENT);
+    return false;
+  }
+  if (refuse_renames_ && !disk::baseNameOf(to).starts_with(".census-save")) {
+    *reason = errorText(EIO);
     return false;
   }
   now_[to] = found->second;

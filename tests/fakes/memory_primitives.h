@@ -20,10 +20,20 @@ namespace census {
 
 class MemoryPrimitives final : public FilePrimitives {
  public:
-  enum class Kind { kFile, kFolder, kFifo, kLink, kForeignFile };
+  enum class Kind {
+    kFile,
+    kFolder,
+    kFifo,
+    kLink,
+    kForeignFile,     // another user's
+    kUnreadableFile,  // cannot be read: "Permission denied"; may be replaced
+    kReadOnlyFile,    // can be read, cannot be replaced: "Permission denied"
+    kFailingFile,     // its first block reads, then a read error: "Input/output error"
+  };
 
-  // Puts something at name, flushed at once.
+  // Puts something at name, flushed at once; erase takes it away.
   void set(const std::string& name, std::string content, Kind kind = Kind::kFile);
+  void erase(const std::string& name);
   // The content of the regular file at name (the user's or another's), or
   // nothing.
   std::optional<std::string> file(const std::string& name) const;
@@ -36,6 +46,15 @@ class MemoryPrimitives final : public FilePrimitives {
   // Starts again after a stop: as a kill left it, or as a power cut does.
   void restartAfterKill();
   void restartAfterPowerCut();
+
+  // New files fail with "No space left on device" once the bytes written
+  // in all would pass this many.
+  void limitSpace(std::size_t bytes) { space_left_ = bytes; }
+  // Another process holds (or no longer holds) the lock at lock_path.
+  void holdLockElsewhere(const std::string& lock_path, bool held);
+  // Renames fail, from now on or no longer, once a save is past its
+  // commit: every rename but the journal's own.
+  void refuseRenamesAfterCommit(bool refuse) { refuse_renames_ = refuse; }
 
   OpenedFile openForReading(const std::string& name) override;
   std::optional<FileStamp> stampOf(const std::string& name) override;
@@ -82,6 +101,8 @@ class MemoryPrimitives final : public FilePrimitives {
   // Whether a changing operation may go ahead; false, with *reason set,
   // once the machine has stopped.
   bool step(std::string* reason);
+  // Whether the disk has room for this many more bytes; takes them.
+  bool takeSpace(std::size_t bytes, std::string* reason);
   const Node* find(const std::string& name) const;
 
   std::map<std::string, Node> now_;      // as a running process sees it
@@ -89,6 +110,8 @@ class MemoryPrimitives final : public FilePrimitives {
   std::set<std::string> locks_;          // held, by their lock files
   std::uint64_t generations_ = 0;
   int operations_left_ = -1;  // -1: never stops
+  std::optional<std::size_t> space_left_;
+  bool refuse_renames_ = false;
   bool stopped_ = false;
 };
 

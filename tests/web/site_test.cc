@@ -5,6 +5,7 @@
 #include "dialogue/console.h"
 #include "dialogue/facility_dialogue.h"
 #include "dialogue/population_entry.h"
+#include "records/history.h"
 #include "records/state_lists.h"
 #include "test_support.h"
 #include "web/server.h"
@@ -247,8 +248,13 @@ TEST_F(SiteTest, ASaveThatCannotTakeTheLockIs503AndADecidedOneSaysSo) {
   EXPECT_EQ(statusOf(get("/lists/1")), 200);  // the pages go on answering
   EXPECT_EQ(readFile("datas.dat"), "Sokoto 1 1 0 0\n");
 
+  // Recorded in the history, a save is of several files, decided once its
+  // journal is committed.
   files.setSaveOutcome(MemoryFileSystem::SaveOutcome::kFailsWhenDecided);
-  const std::string decided = exchange(post("/lists/1", kHost + kCookie + kSameOrigin, form));
+  RecordingFileSystem recorded(files, SaveWay::kServe, "ada", [] { return std::time_t{1}; });
+  Site recording{recorded, kKeys};
+  const std::string decided =
+      exchangeOnce(recording, post("/lists/1", kHost + kCookie + kSameOrigin, form));
   EXPECT_EQ(statusOf(decided), 500);
   EXPECT_EQ(bodyOf(decided).find("Nothing was saved"), std::string::npos);
   EXPECT_NE(bodyOf(decided).find("the next start of census finishes it"), std::string::npos);
