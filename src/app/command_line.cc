@@ -30,10 +30,9 @@ constexpr std::string_view kVersionText = "census " CENSUS_VERSION
 std::string helpFooter() {
   return "With no command, census runs the dialogue: it asks for a number (-1 quits)\n"
          "and an option code from 1 to 10 at each pass; " +
-         std::string(manualName()) +
-         " lists the codes.\n"
-         "Exit status: 0 success, 1 problems in the data, 2 usage or environment.\n"
-         "Report problems to " CENSUS_CONTACT ".";
+         std::string(manualPointer()) +
+         ".\n"
+         "Exit status: 0 success, 1 problems in the data, 2 usage or environment.";
 }
 
 // The settings of every command; each reads only its own.
@@ -129,7 +128,7 @@ void serveOptions(CLI::App& command, CommandSettings& settings) {
       ->type_name("N")
       ->check(CLI::Range(0, 65535).description(""))
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
-  command.add_flag("--open", settings.open_browser, "Open the address in the desktop's browser");
+  command.add_flag("--open", settings.open_browser, "Open the address in your browser");
 }
 
 void historyOptions(CLI::App& command, CommandSettings& settings) {
@@ -367,7 +366,7 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     std::string reason;
     if (!changeDirectory(directory, &reason)) {
       // As typed: a Windows path's backslashes are its separators, not escapes.
-      errors << "census: cannot change to directory '" << safeForScreen(directory)
+      errors << "census: cannot change to folder '" << safeForScreen(directory)
              << "': " << reason << "\n";
       return kExitUsage;
     }

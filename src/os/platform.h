@@ -111,9 +111,21 @@ inline std::string utcText(std::time_t moment, const char* format) {
 // nothing elsewhere.
 void useConsoleText();
 
-// How the help names the manual as it is installed: "'man census'", or
-// on Windows the text file beside census.exe, "census-manual.txt".
-std::string_view manualName();
+// The help's words for where the manual lists the option codes, as it is
+// installed: "'man census' lists the codes", or on Windows the text file
+// beside census.exe and its Start menu entry.
+std::string_view manualPointer();
+
+// The keys that stop a program running in the terminal, as this platform
+// writes them: "Ctrl-C", or "Ctrl+C" on Windows.
+std::string_view stopKeys();
+
+// The working directory as the system finally names it, the same however
+// it was reached: every link followed, and on Windows in the file
+// system's own letters (GetFinalPathNameByHandleW), so that letter case,
+// short names, a trailing separator and ".." make no other folder. ""
+// where it cannot be told.
+std::string workingFolderIdentity();
 
 // Writes standard output byte for byte, without line-end translation, for
 // output whose line ends are fixed by its format (CSV, JSON, HTML).

@@ -241,9 +241,21 @@ bool readPrivateFile(const std::string& path, std::size_t most, std::string* con
 
 bool changeDirectory(const std::string& dir, std::string* reason) {
   if (::chdir(dir.c_str()) == 0) return true;
-  *reason = errorText(errno);
+  *reason = errno == ENOENT    ? "no such folder"
+            : errno == ENOTDIR ? "not a folder"
+                               : errorText(errno);
   return false;
 }
+
+std::string workingFolderIdentity() {
+  char* const path = ::realpath(".", nullptr);
+  if (path == nullptr) return "";
+  std::string identity(path);
+  std::free(path);
+  return identity;
+}
+
+std::string_view stopKeys() { return "Ctrl-C"; }
 
 void guardStandardStreams() {
   for (int fd = STDIN_FILENO; fd <= STDERR_FILENO; ++fd) {
@@ -274,6 +286,6 @@ void useBinaryStandardInput() {}
 // A terminal here speaks the bytes it is given: UTF-8 passes as it is.
 void useConsoleText() {}
 
-std::string_view manualName() { return "'man census'"; }
+std::string_view manualPointer() { return "'man census' lists the codes"; }
 
 }  // namespace census

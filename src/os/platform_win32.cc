@@ -16,6 +16,7 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "base/text.h"
 #include "os/console_text.h"
 #include "os/files.h"
 #include "os/platform.h"
@@ -129,10 +130,39 @@ bool readPrivateFile(const std::string& path, std::size_t most, std::string* con
 }
 
 bool changeDirectory(const std::string& dir, std::string* reason) {
-  if (_wchdir(wideFromUtf8(dir).c_str()) == 0) return true;
-  *reason = errorText(errno);
+  if (SetCurrentDirectoryW(wideFromUtf8(dir).c_str()) != 0) return true;
+  const DWORD error = GetLastError();
+  const DWORD attributes = GetFileAttributesW(wideFromUtf8(dir).c_str());
+  *reason = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? "no such folder"
+            : error == ERROR_DIRECTORY || (attributes != INVALID_FILE_ATTRIBUTES &&
+                                           (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+                ? "not a folder"
+                : systemErrorText(static_cast<int>(error));
   return false;
 }
+
+std::string workingFolderIdentity() {
+  const HANDLE folder = CreateFileW(L".", 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (folder == INVALID_HANDLE_VALUE) return "";
+  std::wstring path(MAX_PATH, L'\0');
+  DWORD length = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()),
+                                           FILE_NAME_NORMALIZED);
+  if (length >= path.size()) {
+    path.resize(length + 1);
+    length = GetFinalPathNameByHandleW(folder, path.data(), static_cast<DWORD>(path.size()),
+                                       FILE_NAME_NORMALIZED);
+  }
+  CloseHandle(folder);
+  if (length == 0 || length >= path.size()) return "";
+  path.resize(length);
+  // NTFS tells names apart by more than their case only; the letters the
+  // system hands back are those of the folder, but a drive letter or a
+  // share may come in either case.
+  return asciiLowered(utf8FromWide(path));
+}
+
+std::string_view stopKeys() { return "Ctrl+C"; }
 
 void guardStandardStreams() {}
 
@@ -204,6 +234,9 @@ void useBinaryStandardOutput() { _setmode(_fileno(stdout), _O_BINARY); }
 
 void useBinaryStandardInput() { _setmode(_fileno(stdin), _O_BINARY); }
 
-std::string_view manualName() { return "census-manual.txt"; }
+std::string_view manualPointer() {
+  return "the manual lists the codes:\n"
+         "census-manual.txt beside census.exe, or \"census manual\" in the Start menu";
+}
 
 }  // namespace census

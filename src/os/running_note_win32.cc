@@ -1,7 +1,9 @@
 // The notes on Windows: a file in %LOCALAPPDATA%\census that the holder
 // keeps open for writing and shares for reading only, so that no other
 // process can write it, or hold it, until the holder's handle closes,
-// which the system does when the process ends, however it ends.
+// which the system does when the process ends, however it ends. The file
+// goes with that handle (FILE_FLAG_DELETE_ON_CLOSE): no note outlives its
+// server.
 #include <windows.h>
 
 #include <cstdlib>
@@ -58,9 +60,9 @@ RunningNote::Outcome RunningNote::take(const std::string& name, std::string* tex
   std::wstring folder;
   if (!notesFolder(&folder, reason)) return Outcome::kUnavailable;
   const std::wstring path = folder + L"\\" + wideFromUtf8(name);
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
-                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  HANDLE file = CreateFileW(
+      path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
   if (file != INVALID_HANDLE_VALUE) {
     if (!isDiskFile(file) || !emptied(file)) {
       CloseHandle(file);
@@ -74,8 +76,10 @@ RunningNote::Outcome RunningNote::take(const std::string& name, std::string* tex
     *reason = utf8FromWide(path) + ": " + systemErrorText(static_cast<int>(GetLastError()));
     return Outcome::kUnavailable;
   }
-  file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                     OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  // Its holder may delete it as it stops: the reader shares that too.
+  file = CreateFileW(path.c_str(), GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                     FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (file == INVALID_HANDLE_VALUE || !isDiskFile(file)) {
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     *reason = utf8FromWide(path) + " cannot be read";

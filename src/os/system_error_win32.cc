@@ -20,6 +20,9 @@
 namespace census {
 namespace {
 
+constexpr const char* kOpenElsewhere =
+    "it is open in another program (close it in the other program and try again)";
+
 struct ErrorWords {
   int code;
   const char* words;  // null: as POSIX says the errno beside it
@@ -30,8 +33,9 @@ constexpr std::array kErrorWords = {
     ErrorWords{ERROR_FILE_NOT_FOUND, nullptr, ENOENT},
     ErrorWords{ERROR_PATH_NOT_FOUND, nullptr, ENOENT},
     ErrorWords{ERROR_ACCESS_DENIED, nullptr, EACCES},
-    ErrorWords{ERROR_SHARING_VIOLATION, nullptr, EACCES},
-    ErrorWords{ERROR_LOCK_VIOLATION, nullptr, EACCES},
+    // As a spreadsheet holds the workbook it shows.
+    ErrorWords{ERROR_SHARING_VIOLATION, kOpenElsewhere, 0},
+    ErrorWords{ERROR_LOCK_VIOLATION, kOpenElsewhere, 0},
     ErrorWords{ERROR_NOT_ENOUGH_MEMORY, nullptr, ENOMEM},
     ErrorWords{ERROR_OUTOFMEMORY, nullptr, ENOMEM},
     ErrorWords{ERROR_DISK_FULL, nullptr, ENOSPC},

@@ -472,10 +472,14 @@ int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platfo
   // One census serve per folder keeps the running note: a second start
   // with --open (the shortcut's) opens the browser on that one.
   const std::string folder = servedFolder();
+  // The note is the folder's however its name was typed: other letters, a
+  // link or ".." lead to the same note.
+  std::string identity = workingFolderIdentity();
+  if (identity.empty()) identity = folder;
   RunningNote note;
   std::string held_text;
-  const RunningNote::Outcome outcome = takeServeNote(note, folder, open_browser, &held_text);
-  const std::optional<std::string> running = servedAddress(held_text, folder);
+  const RunningNote::Outcome outcome = takeServeNote(note, identity, open_browser, &held_text);
+  const std::optional<std::string> running = servedAddress(held_text, identity);
   if (open_browser && outcome == RunningNote::Outcome::kHeldByAnother && running) {
     return openRunningServer(*running, folder, platform, errors);
   }
@@ -505,9 +509,11 @@ int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platfo
   keys.port = server->port();
   keys.cookie_name = "census-" + std::to_string(keys.port);
   site.setKeys(keys);
-  if (outcome == RunningNote::Outcome::kHeld) note.write(serveNoteText(entryAddress(keys), folder));
+  if (outcome == RunningNote::Outcome::kHeld) {
+    note.write(serveNoteText(entryAddress(keys), identity));
+  }
   errors << "census: serving " << safeForScreen(folder) << " at " << entryAddress(keys) << "\n"
-         << "census: press Ctrl-C to stop\n"
+         << "census: press " << stopKeys() << " to stop\n"
          << std::flush;
   if (open_browser && !platform.openInBrowser(entryAddress(keys))) {
     errors << "census: no browser to open; open the address above in one\n" << std::flush;

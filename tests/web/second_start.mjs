@@ -7,7 +7,7 @@
 // Run against census on Linux and census.exe under Wine. Usage:
 //   node second_start.mjs [EMULATOR] CENSUS
 import { spawnSync } from 'node:child_process';
-import { chmodSync, existsSync, mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
+import { chmodSync, existsSync, symlinkSync, mkdirSync, mkdtempSync, readFileSync, writeFileSync } from 'node:fs';
 import { tmpdir } from 'node:os';
 import { join, resolve } from 'node:path';
 import { startServer, check } from './serve_helpers.mjs';
@@ -51,6 +51,18 @@ try {
   check(addresses.length === 1 && addresses[0] === server.url,
     `and the browser is opened on the running server, token and all: ${addresses}`);
 
+  // The same folder by another name: in other letters with a trailing
+  // separator on Windows, where folder names ignore case; through a link
+  // and ".." elsewhere.
+  const windows = command.length > 1;
+  const otherName = windows ? `Z:${server.dir.replaceAll('/', '\\').toUpperCase()}\\` : join(scratch, 'link', '..', 'link');
+  if (!windows) symlinkSync(server.dir, join(scratch, 'link'));
+  const renamed = census(['-C', otherName, 'serve', '--open'], scratch);
+  check(renamed.status === 0 && renamed.stderr.includes('census serve already serves '),
+    `the folder by another name (${otherName}) is the same folder: ${renamed.status} ${renamed.stderr}`);
+  const openedAgain = await openedAddresses(2);
+  check(openedAgain.length === 2 && openedAgain[1] === server.url, `and the running server is opened: ${openedAgain}`);
+
   const samePort = census(['serve', '--port', String(server.port)], server.dir);
   check(samePort.status === 2 &&
     samePort.stderr.includes(`cannot listen on 127.0.0.1:${server.port}: census serve already serves this folder there`),
@@ -67,8 +79,8 @@ try {
 const next = await startServer(command, {}, { dir: server.dir, args: ['--port', '0', '--open'] });
 try {
   check(next.port !== server.port || next.url !== server.url, 'after the first was killed, the next start serves');
-  const addresses = await openedAddresses(2);
-  check(addresses.length === 2 && addresses[1] === next.url, `and opens its own address: ${addresses}`);
+  const addresses = await openedAddresses(3);
+  check(addresses.length === 3 && addresses[2] === next.url, `and opens its own address: ${addresses}`);
 } finally {
   await stop(next.child, 'SIGTERM');
 }
