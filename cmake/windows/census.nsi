@@ -35,6 +35,7 @@ OutFile "${OUTFILE}"
 InstallDir "$LOCALAPPDATA\Programs\census"
 InstallDirRegKey HKCU "${SETTINGS_KEY}" "InstallDir"
 BrandingText "census ${VERSION}"
+UninstallCaption "Uninstall census ${VERSION}"
 
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
@@ -51,6 +52,7 @@ BrandingText "census ${VERSION}"
 !insertmacro MUI_PAGE_INSTFILES
 !define MUI_FINISHPAGE_TEXT "census is installed. Start it from the Start menu, folder census; your figures are kept in Documents\census."
 !insertmacro MUI_PAGE_FINISH
+!define MUI_UNCONFIRMPAGE_TEXT_TOP "census will be removed from the folder below. Your figures stay: uninstalling never removes Documents\census or anything in it."
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "English"
@@ -60,7 +62,9 @@ VIFileVersion "${VERSION}.0"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "census"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${VERSION}"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "census ${VERSION} setup"
+; The uninstaller is written from the installer's own program, and so
+; carries the same description.
+VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "census ${VERSION} installer and uninstaller"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PUBLISHER}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${COPYRIGHT}"
 
@@ -204,8 +208,10 @@ Section "census" SecProgram
   ; A shortcut starts in the folder SetOutPath names last: the data folder.
   CreateDirectory "${START_MENU}"
   CreateShortCut "${START_MENU}\census.lnk" "$INSTDIR\census.exe" "" "$INSTDIR\census.exe" 0
+  ; Minimized: a start that only opens the browser on a running server
+  ; shows no window; one that serves shows its window itself.
   CreateShortCut "${START_MENU}\census in the browser.lnk" "$INSTDIR\census.exe" "serve --open" \
-    "$INSTDIR\census.exe" 0
+    "$INSTDIR\census.exe" 0 SW_SHOWMINIMIZED
   SetOutPath "$INSTDIR"
   CreateShortCut "${START_MENU}\census manual.lnk" "$INSTDIR\census-manual.txt"
   CreateShortCut "${START_MENU}\Uninstall census.lnk" "$INSTDIR\uninstall.exe"
@@ -274,6 +280,8 @@ Section "Uninstall"
   Delete "$INSTDIR\uninstall.exe"
   RMDir "$INSTDIR\examples"
   RMDir "$INSTDIR"
+  ; Where census serve kept its notes; each goes as its server stops.
+  RMDir "$LOCALAPPDATA\census"
 
   DeleteRegKey HKCU "${UNINSTALL_KEY}"
   DeleteRegKey HKCU "${SETTINGS_KEY}"

@@ -19,7 +19,6 @@ configure_file(${CMAKE_SOURCE_DIR}/doc/windows/examples-README.txt ${windows_rea
 set(windows_texts
     ${windows_readmes}/README.txt README.txt
     ${CMAKE_SOURCE_DIR}/LICENSE LICENSE.txt
-    ${CMAKE_SOURCE_DIR}/CHANGELOG.md CHANGELOG.txt
     ${windows_readmes}/examples-README.txt examples/README.txt
     ${CMAKE_SOURCE_DIR}/examples/cens-stat.dat examples/cens-stat.dat)
 set(to_crlf "sed -e 's/\\r$//' -e 's/$/\\r/'")
@@ -28,10 +27,15 @@ set(to_crlf "sed -e 's/\\r$//' -e 's/$/\\r/'")
 # census reads it. (No semicolons: a CMake list would split there.)
 set(bom "printf '\\357\\273\\277'")
 
-set(text_outputs ${windows_files}/census-manual.txt)
+# The manual is the manual page's text for Windows (its register W set),
+# without the page's heading and footing lines and without tabs; the
+# changelog is CHANGELOG.md as plain text.
+set(text_outputs ${windows_files}/census-manual.txt ${windows_files}/CHANGELOG.txt)
 set(text_commands
-    COMMAND sh -c "(${bom} && '${MANDOC}' -Tascii '${CMAKE_SOURCE_DIR}/doc/census.1' | col -b | ${to_crlf}) > '${windows_files}/census-manual.txt'")
-set(text_sources ${CMAKE_SOURCE_DIR}/doc/census.1)
+    COMMAND sh -c "(${bom} && '${CMAKE_SOURCE_DIR}/tools/windows-manual' '${MANDOC}' '${CMAKE_SOURCE_DIR}/doc/census.1' ${PROJECT_VERSION}) | ${to_crlf} > '${windows_files}/census-manual.txt'"
+    COMMAND sh -c "(${bom} && awk -f '${CMAKE_SOURCE_DIR}/tools/changelog-text.awk' '${CMAKE_SOURCE_DIR}/CHANGELOG.md') | ${to_crlf} > '${windows_files}/CHANGELOG.txt'")
+set(text_sources ${CMAKE_SOURCE_DIR}/doc/census.1 ${CMAKE_SOURCE_DIR}/CHANGELOG.md
+                 ${CMAKE_SOURCE_DIR}/tools/changelog-text.awk ${CMAKE_SOURCE_DIR}/tools/windows-manual)
 while(windows_texts)
   list(POP_FRONT windows_texts source name)
   list(APPEND text_outputs ${windows_files}/${name})

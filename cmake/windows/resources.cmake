@@ -29,7 +29,10 @@ add_custom_command(
   VERBATIM)
 add_custom_target(census_icon DEPENDS ${CENSUS_ICON})
 
+configure_file(${CMAKE_SOURCE_DIR}/cmake/windows/census.manifest.in ${CMAKE_BINARY_DIR}/census.manifest @ONLY)
+set(CENSUS_MANIFEST ${CMAKE_BINARY_DIR}/census.manifest)
 configure_file(${CMAKE_SOURCE_DIR}/cmake/windows/census.rc.in ${CMAKE_BINARY_DIR}/census.rc @ONLY)
 target_sources(census PRIVATE ${CMAKE_BINARY_DIR}/census.rc)
-set_source_files_properties(${CMAKE_BINARY_DIR}/census.rc PROPERTIES OBJECT_DEPENDS ${CENSUS_ICON})
+set_source_files_properties(${CMAKE_BINARY_DIR}/census.rc PROPERTIES OBJECT_DEPENDS
+                                                               "${CENSUS_ICON};${CENSUS_MANIFEST}")
 add_dependencies(census census_icon)

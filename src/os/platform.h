@@ -47,6 +47,11 @@ class Platform {
   // a shortcut rather than typed in a console), so that a message it left
   // would vanish unread. False on POSIX, whose terminals are the user's.
   virtual bool windowClosesOnExit() = 0;
+
+  // Shows the console window census runs in where it started minimized (a
+  // shortcut's), once there is something in it to read. Does nothing
+  // elsewhere.
+  virtual void showWindow() {}
 };
 
 // The platform this program was built for.

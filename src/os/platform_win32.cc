@@ -63,6 +63,11 @@ class WindowsPlatform final : public Platform {
     return result > 32;
   }
 
+  void showWindow() override {
+    const HWND window = GetConsoleWindow();
+    if (window != nullptr && IsIconic(window) != 0) ShowWindow(window, SW_RESTORE);
+  }
+
   // A console that census alone is attached to goes with it.
   bool windowClosesOnExit() override {
     DWORD processes[2];

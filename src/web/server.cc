@@ -461,6 +461,7 @@ int openRunningServer(const std::string& address, const std::string& folder, Pla
 // until a key is pressed, so that the message above it can be read.
 void keepWindowUntilKey(Platform& platform, std::ostream& errors) {
   if (!platform.windowClosesOnExit()) return;
+  platform.showWindow();
   errors << "census: press any key to close this window\n" << std::flush;
   platform.waitForKey();
 }
@@ -512,6 +513,7 @@ int runServe(FileSystem& files, RecordingFileSystem& restoring, Platform& platfo
   if (outcome == RunningNote::Outcome::kHeld) {
     note.write(serveNoteText(entryAddress(keys), identity));
   }
+  platform.showWindow();  // a shortcut's window, started minimized
   errors << "census: serving " << safeForScreen(folder) << " at " << entryAddress(keys) << "\n"
          << "census: press " << stopKeys() << " to stop\n"
          << std::flush;

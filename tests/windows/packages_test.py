@@ -56,11 +56,12 @@ LINK_STRINGS = ["name", "relative path", "working folder", "arguments", "icon"]
 
 
 def read_shortcut(path):
-    """The target, arguments and working folder of a Windows shortcut
-    (.lnk, the Shell Link format): its LinkInfo's local path and the
-    string data that follows it."""
+    """The target, arguments, working folder and show command of a Windows
+    shortcut (.lnk, the Shell Link format): its LinkInfo's local path, the
+    string data that follows it, and the header's ShowCommand."""
     data = path.read_bytes()
     flags = struct.unpack_from("<I", data, 0x14)[0]
+    show = struct.unpack_from("<I", data, 0x3C)[0]
     offset = 0x4C
     if flags & 0x1:  # a target ID list
         offset += 2 + struct.unpack_from("<H", data, offset)[0]
@@ -78,7 +79,7 @@ def read_shortcut(path):
             text = data[offset + 2 : offset + 2 + 2 * count].decode("utf-16-le")
             strings[name] = text.rstrip("\0")
             offset += 2 + 2 * count
-    return target, strings.get("arguments", ""), strings.get("working folder", "")
+    return target, strings.get("arguments", ""), strings.get("working folder", ""), show
 
 
 # ---------------------------------------------------------------- Wine
@@ -173,11 +174,15 @@ PATH_BEFORE = r"C:\tools;%USERPROFILE%\bin"
 def expected_shortcuts(wine):
     program = wine.install_folder + r"\census.exe"
     data_folder = wine.data_folder
+    # SW_SHOWNORMAL; "census in the browser" starts minimized
+    # (SW_SHOWMINNOACTIVE), so that a start that only opens the browser on
+    # a running server flashes no window: census shows it where it serves.
+    normal, minimized = 1, 7
     return {
-        "census.lnk": (program, "", data_folder),
-        "census in the browser.lnk": (program, "serve --open", data_folder),
-        "census manual.lnk": (wine.install_folder + r"\census-manual.txt", "", wine.install_folder),
-        "Uninstall census.lnk": (wine.install_folder + r"\uninstall.exe", "", wine.install_folder),
+        "census.lnk": (program, "", data_folder, normal),
+        "census in the browser.lnk": (program, "serve --open", data_folder, minimized),
+        "census manual.lnk": (wine.install_folder + r"\census-manual.txt", "", wine.install_folder, normal),
+        "Uninstall census.lnk": (wine.install_folder + r"\uninstall.exe", "", wine.install_folder, normal),
     }
 
 
@@ -314,6 +319,15 @@ def test_version(exe, version):
     icons = [entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries
              if entry.id == pefile.RESOURCE_TYPE["RT_GROUP_ICON"]]
     check(len(icons) == 1, f"{exe}: an icon")
+    if exe.endswith("census.exe"):
+        manifests = [entry for entry in pe.DIRECTORY_ENTRY_RESOURCE.entries
+                     if entry.id == pefile.RESOURCE_TYPE["RT_MANIFEST"]]
+        check(len(manifests) == 1, f"{exe}: an application manifest")
+        data = manifests[0].directory.entries[0].directory.entries[0].data.struct if manifests else None
+        text = pe.get_data(data.OffsetToData, data.Size).decode("utf-8") if data else ""
+        for words in ["<longPathAware", ">true</longPathAware>", "8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a",
+                      'level="asInvoker"', ">UTF-8</activeCodePage>"]:
+            check(words in text, f"{exe}: the manifest says {words}")
 
 
 BOM = b"\xef\xbb\xbf"
@@ -330,6 +344,27 @@ NOT_FOR_WINDOWS = {
     "the licence as LICENSE": r"\bLICENSE\b(?!\.txt)",
     "a .md file": r"\.md\b",
     "a value left unfilled": r"@[A-Z_]+@",
+    "a placeholder address to report to": r"@example\.(org|com|net)",
+}
+# What the manual, written for Windows users, never holds: Unix signals,
+# paths, pages and commands, or tabs. The changelog tells of both
+# platforms, in plain text.
+MARKDOWN = {
+    "a Markdown heading": r"^#",
+    "a backtick": r"`",
+    "a Markdown link": r"\]\(",
+    "emphasis marks": r"\*\*",
+}
+UNIX_TERMS = {
+    "a signal": r"\bSIG[A-Z]+\b",
+    "a Unix path": r"(\$XDG_|~/|/dev/|/proc/|/home/|/tmp/)",
+    "a FIFO": r"\bFIFO\b",
+    "a manual page": r"\b[a-z-]+\([1-8]\)|User Commands|\bman census\b",
+    "xdg-open": r"xdg-open",
+    "Unix's stop keys": r"Ctrl-C",
+    "a shell prompt": r"^\s*\$ ",
+    "rm": r"^\s*>?\s*rm\b",
+    "a tab": r"\t",
 }
 # What the README tells: every Start-menu entry, the data folder, the help.
 README_TELLS = ["census in the browser", "census manual", "Uninstall census",
@@ -344,6 +379,13 @@ def check_windows_text(name, content, tells):
         check(not found, f"{name} holds no {what}: {found and found.group(0)!r}")
     for words in tells:
         check(words in text, f"{name} tells of {words!r}")
+
+
+def check_free_of(name, content, patterns):
+    text = content[len(BOM):].decode("utf-8", "replace").replace("\r\n", "\n")
+    for what, pattern in patterns.items():
+        found = re.search(pattern, text, re.MULTILINE)
+        check(not found, f"{name} holds no {what}: {found and found.group(0)!r}")
 
 
 def test_zip(path):
@@ -361,6 +403,12 @@ def test_zip(path):
         check_windows_text("README.txt", archive.read(files["README.txt"]), README_TELLS)
         check_windows_text("examples/README.txt", archive.read(files["examples/README.txt"]),
                            ["copy "])
+        manual = archive.read(files["census-manual.txt"])
+        check_windows_text("census-manual.txt", manual, ["Ctrl+C", "census serve"])
+        check_free_of("census-manual.txt", manual, UNIX_TERMS)
+        changelog = archive.read(files["CHANGELOG.txt"])
+        check(changelog.startswith(BOM), "CHANGELOG.txt starts with a UTF-8 byte order mark")
+        check_free_of("CHANGELOG.txt", changelog, MARKDOWN)
 
 
 TESTS = {"installer": test_installer, "version": test_version, "zip": test_zip}
