@@ -366,8 +366,8 @@ int runCommandLine(const std::vector<std::string>& arguments, std::istream& in, 
     std::string reason;
     if (!changeDirectory(directory, &reason)) {
       // As typed: a Windows path's backslashes are its separators, not escapes.
-      errors << "census: cannot change to folder '" << safeForScreen(directory)
-             << "': " << reason << "\n";
+      errors << "census: cannot change to folder '" << safeForScreen(directory) << "': " << reason
+             << "\n";
       return kExitUsage;
     }
   }
