@@ -161,9 +161,9 @@ std::string workingFolderIdentity() {
   CloseHandle(folder);
   if (length == 0 || length >= path.size()) return "";
   path.resize(length);
-  // NTFS tells names apart by more than their case only; the letters the
-  // system hands back are those of the folder, but a drive letter or a
-  // share may come in either case.
+  // NTFS does not tell names apart by their case alone; the letters the
+  // system hands back are the folder's own, but a drive letter or a share
+  // may come in either case.
   return asciiLowered(utf8FromWide(path));
 }
 

@@ -445,6 +445,15 @@ RunningNote::Outcome takeServeNote(RunningNote& note, const std::string& folder,
   return outcome;
 }
 
+// Where the window closes as census ends (a shortcut's), keeps it open
+// until a key is pressed, so that the message above it can be read.
+void keepWindowUntilKey(Platform& platform, std::ostream& errors) {
+  if (!platform.windowClosesOnExit()) return;
+  platform.showWindow();
+  errors << "census: press any key to close this window\n" << std::flush;
+  platform.waitForKey();
+}
+
 int openRunningServer(const std::string& address, const std::string& folder, Platform& platform,
                       std::ostream& errors) {
   errors << "census: census serve already serves " << safeForScreen(folder) << " at "
@@ -453,17 +462,9 @@ int openRunningServer(const std::string& address, const std::string& folder, Pla
     errors << "census: opened it in the browser\n";
   } else {
     errors << "census: no browser to open; open " << address << " in one\n";
+    keepWindowUntilKey(platform, errors);
   }
   return kExitSuccess;
-}
-
-// Where the window closes as census ends (a shortcut's), keeps it open
-// until a key is pressed, so that the message above it can be read.
-void keepWindowUntilKey(Platform& platform, std::ostream& errors) {
-  if (!platform.windowClosesOnExit()) return;
-  platform.showWindow();
-  errors << "census: press any key to close this window\n" << std::flush;
-  platform.waitForKey();
 }
 
 }  // namespace
