@@ -86,7 +86,10 @@ class FilePrimitives {
   // Makes a file under a name nothing stands at, with content and (where
   // mode is not 0) these permission bits, flushed to disk and closed.
   virtual bool createNew(const std::string& path, std::string_view content, unsigned mode,
-                         std::string* reason) = 0;
+                         std::string* reason) {
+    const std::unique_ptr<NewFileWriter> file = createForWriting(path, reason);
+    return file != nullptr && file->write(content, reason) && file->finish(mode, reason);
+  }
   // Makes a file under a name nothing stands at, to be written piece by
   // piece; null with *reason set where it cannot.
   virtual std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,

@@ -423,12 +423,6 @@ class PosixPrimitives final : public FilePrimitives {
     return absolute.empty() ? path : absolute.string();
   }
 
-  bool createNew(const std::string& path, std::string_view content, unsigned mode,
-                 std::string* reason) override {
-    const std::unique_ptr<NewFileWriter> file = createForWriting(path, reason);
-    return file != nullptr && file->write(content, reason) && file->finish(mode, reason);
-  }
-
   std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
                                                   std::string* reason) override {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);

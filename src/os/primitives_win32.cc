@@ -374,12 +374,6 @@ class WindowsPrimitives final : public FilePrimitives {
     return absolute.empty() ? path : utf8FromWide(absolute.wstring());
   }
 
-  bool createNew(const std::string& path, std::string_view content, unsigned mode,
-                 std::string* reason) override {
-    const std::unique_ptr<NewFileWriter> file = createForWriting(path, reason);
-    return file != nullptr && file->write(content, reason) && file->finish(mode, reason);
-  }
-
   std::unique_ptr<NewFileWriter> createForWriting(const std::string& path,
                                                   std::string* reason) override {
     const HANDLE handle = CreateFileW(wide(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
