@@ -86,6 +86,22 @@ class LineFields {
   FieldProblem problem_ = FieldProblem::kNone;
 };
 
+// The longest line findDigitWords takes apart.
+inline constexpr std::size_t kMostDigitWordsLine = 256;
+
+// Whether line is a digit row of count words: exactly count unsigned figures
+// of one to nine digits, separated by blanks or tabs (with blanks or tabs
+// before and after allowed), and nothing else. Such a line holds no signs
+// and nothing odd, so a reader that only judges it need not read its values.
+// False for any other line, for one longer than kMostDigitWordsLine, and on
+// a processor without 16-byte compares for every line: a caller then reads
+// the line with LineFields. Both tell millions of lines in one pass each.
+bool isDigitRow(std::string_view line, std::size_t count);
+
+// Where line is a digit row of words.size() words, sets words to them and
+// returns true; otherwise returns false, as isDigitRow.
+bool findDigitWords(std::string_view line, std::span<std::string_view> words);
+
 // Parses a whole word as an optionally signed ('+' or '-') decimal integer
 // that fits in 32 bits signed. Returns nullopt for anything else
 // ("abc", "12abc", "1.5", "99999999999", "-").

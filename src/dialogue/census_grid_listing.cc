@@ -1,10 +1,10 @@
 #include "dialogue/census_grid_listing.h"
 
 #include <array>
-#include <charconv>
 #include <cstring>
 #include <string>
 
+#include "base/decimal.h"
 #include "base/short_text.h"
 #include "dialogue/credits.h"
 #include "records/census_grid_file.h"
@@ -67,21 +67,51 @@ const std::array<ShortText, kColumnFrames.size() + 1> kRowSeparators = [] {
   return separators;
 }();
 
-// The row is put together here and handed to the console in one piece.
-void writeRow(const CensusGridRow& row, Console& console) {
-  std::array<char,
-             kRowSeparators.size() * ShortText::kMostBytes + kGridColumnCount * kMaxDecimalLength>
-      text;
-  char* next = text.data();
-  for (std::size_t column = 0; column < row.size(); ++column) {
+// The most a row takes: every separator and sixteen numbers.
+constexpr std::size_t kMostRowBytes =
+    kRowSeparators.size() * ShortText::kMostBytes + kGridColumnCount * kMaxDecimalLength;
+
+// Puts column's separator at next, then the figure that put_figure puts
+// after it; then, after the last column, the last separator.
+template <typename PutFigure>
+char* putRow(char* next, PutFigure put_figure) {
+  for (std::size_t column = 0; column < kGridColumnCount; ++column) {
     std::memcpy(next, kRowSeparators[column].bytes(), ShortText::kMostBytes);
-    next += kRowSeparators[column].size();
-    next = std::to_chars(next, next + kMaxDecimalLength, row[column]).ptr;
+    next = put_figure(next + kRowSeparators[column].size(), column);
   }
   std::memcpy(next, kRowSeparators.back().bytes(), ShortText::kMostBytes);
-  next += kRowSeparators.back().size();
-  console << std::string_view(text.data(), static_cast<std::size_t>(next - text.data()))
-          << kEndLine;
+  return next + kRowSeparators.back().size();
+}
+
+void writeRow(const CensusGridRow& row, Console& console) {
+  console.writeInPlace(kMostRowBytes, [&](char* at) {
+    return putRow(at,
+                  [&](char* next, std::size_t column) { return writeDecimal(next, row[column]); });
+  }) << kEndLine;
+}
+
+// A row of sixteen unsigned figures shows each figure as its line has it,
+// unless it has leading zeros: nothing to read or write anew. A word is
+// copied sixteen bytes at a time where the line goes on that far: the
+// bytes after it are overwritten by what follows.
+void writeDigitRow(std::string_view line, std::span<const std::string_view, kGridColumnCount> words,
+                   Console& console) {
+  const char* const line_end = line.data() + line.size();
+  console.writeInPlace(kMostRowBytes, [&](char* at) {
+    return putRow(at, [&](char* next, std::size_t column) {
+      const std::string_view word = words[column];
+      if (word.size() > 1 && word.front() == '0') {
+        return writeDecimal(next, parseWholeNumber(word).value_or(0));
+      }
+      static_assert(kMaxDecimalLength >= 16, "a column has room for sixteen bytes");
+      if (line_end - word.data() >= 16) {
+        std::memcpy(next, word.data(), 16);
+      } else {
+        std::memcpy(next, word.data(), word.size());
+      }
+      return next + word.size();
+    });
+  }) << kEndLine;
 }
 
 }  // namespace
@@ -93,6 +123,10 @@ class GridListingSink final : public CensusGridSink {
   void onRow(std::size_t, std::string_view, const CensusGridRow& row,
              const IntegerReading&) override {
     writeRow(row, console_);
+  }
+  void onDigitRow(std::size_t, std::string_view text,
+                  std::span<const std::string_view, kGridColumnCount> words) override {
+    writeDigitRow(text, words, console_);
   }
 
  private:

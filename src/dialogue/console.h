@@ -48,6 +48,16 @@ class Console {
   Console& operator<<(std::int64_t number) { return appendNumber(number); }
   Console& operator<<(EndLine);
 
+  // Writes onto the current line, unflushed, what fill(char* at) puts at
+  // at, at most most bytes; fill returns the end of what it put. A listing
+  // builds each long row in place this way rather than copying it in.
+  template <typename Fill>
+  Console& writeInPlace(std::size_t most, Fill fill) {
+    char* const at = reserve(most);
+    used_ += static_cast<std::size_t>(fill(at) - at);
+    return *this;
+  }
+
   // Hands everything written so far to the output stream and flushes it.
   void flush();
 

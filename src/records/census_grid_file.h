@@ -8,6 +8,7 @@
 
 #include <array>
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "base/line_fields.h"
@@ -45,6 +46,17 @@ class CensusGridSink {
   // else). readCensusGridLine tells more of a line that is not plain.
   virtual void onRow(std::size_t /*number*/, std::string_view /*text*/,
                      const CensusGridRow& /*row*/, const IntegerReading& /*reading*/) {}
+  // A line of sixteen unsigned figures of one to nine digits and blanks or
+  // tabs, nothing else, as its words; most lines of a grid are such. By
+  // default hands their values on to onRow as a plain line; a sink that
+  // does not need the values, or can use the words as they stand, saves
+  // reading them.
+  virtual void onDigitRow(std::size_t number, std::string_view text,
+                          std::span<const std::string_view, kGridColumnCount> words);
+  // Whether a digit row is nothing to this sink (as to a check: sixteen
+  // unsigned figures break no rule), so that it is only told apart, and
+  // neither onDigitRow nor onRow hears of it.
+  virtual bool skipsDigitRows() const { return false; }
   // Whether it wants more rows: once it does not, the lines after are only
   // counted, not read, and onLineCount says how many there were in all.
   virtual bool wantsMoreRows() const { return true; }

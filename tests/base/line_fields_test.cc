@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <random>
 #include <string>
 
 namespace census {
@@ -39,27 +40,18 @@ TEST(LineFields, TakesWordsAndIntegersFrontToBack) {
 }
 
 TEST(LineFields, ReadsManyIntegersAsOneAtATimeWould) {
-  const std::string_view lines[] = {"1 2 3 4",
-                                    "  10\t20  30 40  ",
-                                    "1 2 3",
-                                    "1 2 3 4 5",
-                                    "1 2 3x 4",
-                                    "12-5 6 7 8",
-                                    "+1 -2 3 4",
-                                    "1 2 2147483648 4",
-                                    "-2147483648 0 0 0",
-                                    "123456789 1234567890 2147483647 0",
-                                    "",
-                                    "a b c d",
-                                    "1,200 3 4 5",
-                                    "1 2 3 \v4",
-                                    "0001 2 3 4",
-                                    "-1 +2 -0 3",
-                                    "- 1 2 3",
-                                    "1 -- 2 3",
-                                    "1 2 3 4-",
-                                    "-",
-                                    "1 2 -3 -123456789"};
+  const std::string_view lines[] = {
+      "1 2 3 4", "  10\t20  30 40  ", "1 2 3", "1 2 3 4 5", "1 2 3x 4", "12-5 6 7 8", "+1 -2 3 4",
+      "1 2 2147483648 4", "-2147483648 0 0 0", "123456789 1234567890 2147483647 0", "", "a b c d",
+      "1,200 3 4 5", "1 2 3 \v4", "0001 2 3 4", "-1 +2 -0 3", "- 1 2 3", "1 -- 2 3", "1 2 3 4-",
+      "-", "1 2 -3 -123456789",
+      // Eight bytes and more: digits read eight at a time.
+      "12345678 87654321 99999999 10000000", "123456789 00000000 1234567 -99999999 ",
+      "1234567a 1 2 3 4 5 6 7 8", "12345678\t9 9 9 9 9 9 9 9", "1234567812 1 1 1 1 1 1 1 1",
+      "12\xff"
+      "45678 1 2 3 4 5 6 7 8",
+      "1234567\x80 1 2 3 4 5 6 7 8", "123/5678 1 2 3 4 5 6 7 8", "1234567: 1 2 3 4 5 6 7 8",
+      "+12345678 -0000000001 2147483647 -2147483648"};
   for (std::string_view line : lines) {
     LineFields one_at_a_time(line);
     std::array<std::int32_t, 4> expected{};
@@ -72,6 +64,95 @@ TEST(LineFields, ReadsManyIntegersAsOneAtATimeWould) {
       EXPECT_EQ(values, expected) << line;
       EXPECT_EQ(fields.rest().word, one_at_a_time.rest().word) << line;
     }
+  }
+}
+
+// Lines of words drawn from the bytes that matter to the reader, mostly
+// digits and mostly of a figure's length, read the same all at once as one
+// integer at a time.
+TEST(LineFields, ReadsRandomLinesAsOneAtATimeWould) {
+  constexpr std::string_view kOdd = "+-/:a\x80\xff\v";
+  constexpr std::string_view kGaps[] = {" ", " ", " ", "\t", "  "};
+  std::mt19937 draw(20261211);
+  auto digitOrOdd = [&]() -> char {
+    return draw() % 12 == 0 ? kOdd[draw() % kOdd.size()] : static_cast<char>('0' + draw() % 10);
+  };
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = draw() % 4 == 0 ? " " : "";
+    const std::size_t words = 3 + draw() % 4;
+    for (std::size_t word = 0; word < words; ++word) {
+      if (word > 0) line += kGaps[draw() % std::size(kGaps)];
+      const std::size_t length = draw() % 12;
+      for (std::size_t i = 0; i < length; ++i) line += digitOrOdd();
+    }
+    LineFields one_at_a_time(line);
+    std::array<std::int32_t, 5> expected{};
+    for (std::int32_t& value : expected) value = one_at_a_time.nextInteger().value_or(0);
+    LineFields fields(line);
+    std::array<std::int32_t, 5> values{};
+    fields.readIntegers(values);
+    ASSERT_EQ(values, expected) << line;
+    ASSERT_EQ(fields.rest().word, one_at_a_time.rest().word) << line;
+  }
+}
+
+// A digit row is a line that reads plain, holding only digits, blanks and
+// tabs; its words are the figures. Lines of about sixteen words of up to
+// eleven digits, so that words and runs cross the 64-byte steps in which
+// lines are looked at.
+TEST(DigitRow, IsALineOfUnsignedFiguresThatReadsPlain) {
+  constexpr std::size_t kCount = 16;
+  constexpr std::string_view kOdd = "+-a\x80\xff\v\n";
+  constexpr std::string_view kGaps[] = {" ", " ", " ", "\t", "  ", " \t "};
+  std::mt19937 draw(11122026);
+  std::size_t rows = 0;
+  for (int round = 0; round < 20000; ++round) {
+    std::string line = draw() % 4 == 0 ? "\t" : "";
+    const std::size_t words = kCount - 1 + draw() % 3;
+    for (std::size_t word = 0; word < words; ++word) {
+      if (word > 0) line += kGaps[draw() % std::size(kGaps)];
+      const std::size_t length = draw() % 20 == 0 ? 10 + draw() % 2 : 1 + draw() % 9;
+      for (std::size_t i = 0; i < length; ++i) line += static_cast<char>('0' + draw() % 10);
+    }
+    if (draw() % 8 == 0) line[draw() % line.size()] = kOdd[draw() % kOdd.size()];
+    if (draw() % 4 == 0) line += " ";
+
+    LineFields fields(line);
+    std::array<std::int32_t, kCount> values{};
+    const bool plain = fields.readIntegers(values).plain;
+    const bool expected = plain && line.find_first_of("+-") == std::string::npos;
+    std::array<std::string_view, kCount> found;
+    ASSERT_EQ(isDigitRow(line, kCount), expected) << line;
+    ASSERT_EQ(findDigitWords(line, found), expected) << line;
+    if (!expected) continue;
+    ++rows;
+    for (std::size_t i = 0; i < kCount; ++i) ASSERT_EQ(parseWholeNumber(found[i]), values[i]);
+  }
+  EXPECT_GT(rows, 1000u);  // the draw makes rows as well as other lines
+}
+
+TEST(DigitRow, TellsLinesAtTheEdges) {
+  std::array<std::string_view, 2> two;
+  const struct {
+    std::string line;
+    bool row;
+  } cases[] = {
+      {"1 2", true},
+      {"", false},
+      {"1", false},
+      {"1 2 3", false},
+      {"123456789 1", true},
+      {"1234567890 1", false},
+      {std::string(62, ' ') + "1 2", true},            // the second word after the first step
+      {std::string(60, ' ') + "123456789 1", true},    // a word across the step
+      {std::string(60, ' ') + "1234567890 1", false},  // too long across the step
+      {"1 " + std::string(253, ' ') + "2", true},      // as long as a row may be
+      {"1 " + std::string(254, ' ') + "2", false},     // longer
+      {"1 2" + std::string(13, ' ') + "\x80", false},  // a byte at the end, found by the last load
+  };
+  for (const auto& [line, row] : cases) {
+    EXPECT_EQ(isDigitRow(line, 2), row) << line.size();
+    EXPECT_EQ(findDigitWords(line, two), row) << line.size();
   }
 }
 
