@@ -131,6 +131,13 @@ TEST(DigitRow, IsALineOfUnsignedFiguresThatReadsPlain) {
   EXPECT_GT(rows, 1000u);  // the draw makes rows as well as other lines
 }
 
+// A line of so many blanks, then text.
+std::string afterBlanks(std::size_t blanks, std::string_view text) {
+  std::string line(blanks, ' ');
+  line.append(text);
+  return line;
+}
+
 TEST(DigitRow, TellsLinesAtTheEdges) {
   std::array<std::string_view, 2> two;
   const struct {
@@ -143,12 +150,12 @@ TEST(DigitRow, TellsLinesAtTheEdges) {
       {"1 2 3", false},
       {"123456789 1", true},
       {"1234567890 1", false},
-      {std::string(62, ' ') + "1 2", true},            // the second word after the first step
-      {std::string(60, ' ') + "123456789 1", true},    // a word across the step
-      {std::string(60, ' ') + "1234567890 1", false},  // too long across the step
-      {"1 " + std::string(253, ' ') + "2", true},      // as long as a row may be
-      {"1 " + std::string(254, ' ') + "2", false},     // longer
-      {"1 2" + std::string(13, ' ') + "\x80", false},  // a byte at the end, found by the last load
+      {afterBlanks(62, "1 2"), true},            // the second word after the first step
+      {afterBlanks(60, "123456789 1"), true},    // a word across the step
+      {afterBlanks(60, "1234567890 1"), false},  // too long across the step
+      {"1" + afterBlanks(254, "2"), true},       // as long as a row may be
+      {"1" + afterBlanks(255, "2"), false},      // longer
+      {"1 2" + afterBlanks(13, "\x80"), false},  // a byte at the end, found by the last load
   };
   for (const auto& [line, row] : cases) {
     EXPECT_EQ(isDigitRow(line, 2), row) << line.size();
