@@ -89,7 +89,15 @@ std::string dataValueSet(const Dhis2Mapping& mapping, const std::string& period,
       values.push_back(std::move(value));
     }
   }
-  const Json document = {{"dataSet", mapping.data_set}, {"dataValues", std::move(values)}};
+  // The schemes go first, as DHIS2 reads them before the identifiers.
+  Json document = {{"idScheme", dhis2IdSchemeName(mapping.id_scheme)}};
+  for (std::size_t kind = 0; kind < kDhis2IdKindCount; ++kind) {
+    if (const auto scheme = mapping.kind_schemes[kind]) {
+      document[std::string(kDhis2IdSchemeKeys[kind])] = dhis2IdSchemeName(*scheme);
+    }
+  }
+  document["dataSet"] = mapping.data_set;
+  document["dataValues"] = std::move(values);
   return document.dump(2, ' ', true) + "\n";
 }
 
@@ -109,8 +117,12 @@ std::string adx(const Dhis2Mapping& mapping, const std::string& period, std::tim
             attribute("period", period + "-01-01/P1Y") + attribute("dataSet", mapping.data_set) +
             ">\n";
     for (std::size_t f = 0; f < kFigureCount; ++f) {
-      text += "    <dataValue" + attribute("dataElement", mapping.figures[f].data_element) +
-              attribute("value", number(state.figures[f])) + "/>\n";
+      const Dhis2Figure& figure = mapping.figures[f];
+      text += "    <dataValue" + attribute("dataElement", figure.data_element);
+      if (!figure.category_option_combo.empty()) {
+        text += attribute("categoryOptionCombo", figure.category_option_combo);
+      }
+      text += attribute("value", number(state.figures[f])) + "/>\n";
     }
     text += "  </group>\n";
   }
@@ -162,6 +174,12 @@ int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out
       errors << "census: " << gathering.problem() << "\n";
       return gathering.status();
     }
+  }
+  if (request.format == Dhis2Format::kAdx && states.empty()) {
+    // An ADX message holds at least one group: an empty one is not ADX.
+    errors << "census: no figures are saved in the lists yet; an ADX message needs at least "
+              "one, so nothing was written\n";
+    return kExitFailure;
   }
   out << (request.format == Dhis2Format::kAdx ? adx(mapping, period, moment, states)
                                               : dataValueSet(mapping, period, states));

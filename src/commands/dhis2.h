@@ -2,10 +2,12 @@
 // DHIS2, the national health information system, in the two formats it
 // exchanges figures in, mapped to its codes by census-dhis2.json (see
 // records/dhis2_mapping.h): a data value set, JSON, each value naming its
-// own org unit and period,
+// own org unit and period, the set naming the mapping's id schemes so that
+// DHIS2 reads the identifiers right however the file reaches it,
 //
-//   {"dataSet": "CENSUS_POP", "dataValues": [{"dataElement": "POP_TOTAL",
-//    "period": "2026", "orgUnit": "NG-KE", "value": "1200"}, ...]}
+//   {"idScheme": "CODE", "dataSet": "CENSUS_POP", "dataValues": [
+//    {"dataElement": "POP_TOTAL", "period": "2026", "orgUnit": "NG-KE",
+//     "value": "1200"}, ...]}
 //
 // and ADX (IHE's Aggregate Data Exchange, XML), one group per state:
 //
@@ -14,8 +16,9 @@
 //       <dataValue dataElement="POP_TOTAL" value="1200"/>
 //
 // One value per figure of each state saved, in list order; states not
-// saved are left out. ADX carries no category option combo (it names
-// disaggregations by category, and census's figures have none).
+// saved are left out. A figure's category option combo, where the mapping
+// gives one, goes with its value in both (in ADX as DHIS2's reader takes
+// it, a "categoryOptionCombo" attribute).
 #pragma once
 
 #include <ostream>
@@ -42,7 +45,8 @@ bool loadDhis2Mapping(FileSystem& files, Dhis2Mapping* mapping, std::ostream& er
 // Writes the figures to out. Returns kExitSuccess; kExitUsage where the
 // mapping is not sound or leaves a saved state unmapped (nothing is then
 // written); kExitFailure where a list cannot be read or holds a line that
-// is no state of its list, or a state twice (nothing written either).
+// is no state of its list, or a state twice, or for ADX where no state is
+// saved (nothing written either).
 // The current moment, for the default period and ADX's "exported", is
 // SOURCE_DATE_EPOCH where it is set.
 int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out,

@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <tuple>
 
+#include "base/text.h"
 #include "records/state_lists.h"
 
 namespace census {
@@ -30,14 +32,73 @@ bool isStateCode(std::string_view code) {
   return false;
 }
 
-// A code as the mapping gives it: text, not empty, no control character.
-std::string codeProblem(const Json& value, const std::string& key) {
+// U+FFFE and U+FFFF, which XML cannot hold, in UTF-8.
+bool holdsNonCharacter(std::string_view code) {
+  return code.find("\xEF\xBF\xBE") != std::string_view::npos ||
+         code.find("\xEF\xBF\xBF") != std::string_view::npos;
+}
+
+// A UID of DHIS2: eleven letters and digits, the first a letter.
+bool isDhis2Uid(std::string_view id) {
+  auto letter = [](char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); };
+  auto digit = [](char c) { return c >= '0' && c <= '9'; };
+  return id.size() == 11 && letter(id.front()) &&
+         std::all_of(id.begin(), id.end(), [&](char c) { return letter(c) || digit(c); });
+}
+
+// The key that sets a kind's scheme: its own where the mapping gives it.
+std::string schemeKey(const Dhis2Mapping& mapping, Dhis2IdKind kind) {
+  const auto at = static_cast<std::size_t>(kind);
+  return keyName(mapping.kind_schemes[at] ? kDhis2IdSchemeKeys[at] : "idScheme");
+}
+
+// A code as the mapping gives it: text, not empty, nothing that XML (and so
+// ADX) cannot hold, and a UID where its kind's scheme says so. (JSON text
+// is UTF-8 already: the parser refuses any other.)
+std::string codeProblem(const Json& value, const std::string& key, const Dhis2Mapping& mapping,
+                        Dhis2IdKind kind) {
   if (!value.is_string()) return key + " must be a text";
   const std::string& code = value.get_ref<const std::string&>();
   if (code.empty()) return key + " must not be empty";
   if (std::any_of(code.begin(), code.end(),
                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7f; })) {
     return key + " holds a control character";
+  }
+  if (holdsNonCharacter(code)) return key + " holds U+FFFE or U+FFFF, which XML cannot hold";
+  if (mapping.schemeOf(kind) == Dhis2IdScheme::kUid && !isDhis2Uid(code)) {
+    return key + " is no UID (eleven letters and digits, the first a letter), which " +
+           schemeKey(mapping, kind) + " \"UID\" asks for";
+  }
+  return "";
+}
+
+// Reads "idScheme" and the kinds' own schemes.
+std::string parseSchemes(const Json& document, Dhis2Mapping* mapping) {
+  auto read = [&](std::string_view key, Dhis2IdScheme* scheme) -> std::string {
+    const Json& value = document[std::string(key)];
+    // DHIS2 takes a scheme's name in any case.
+    const std::string name = value.is_string() ? asciiLowered(value.get<std::string>()) : "";
+    if (name == "code") {
+      *scheme = Dhis2IdScheme::kCode;
+    } else if (name == "uid") {
+      *scheme = Dhis2IdScheme::kUid;
+    } else {
+      return keyName(key) + " must be \"CODE\" or \"UID\"";
+    }
+    return "";
+  };
+  if (document.contains("idScheme")) {
+    if (std::string problem = read("idScheme", &mapping->id_scheme); !problem.empty()) {
+      return problem;
+    }
+  }
+  for (std::size_t kind = 0; kind < kDhis2IdKindCount; ++kind) {
+    if (!document.contains(kDhis2IdSchemeKeys[kind])) continue;
+    Dhis2IdScheme scheme{};
+    if (std::string problem = read(kDhis2IdSchemeKeys[kind], &scheme); !problem.empty()) {
+      return problem;
+    }
+    mapping->kind_schemes[kind] = scheme;
   }
   return "";
 }
@@ -58,7 +119,10 @@ std::string parseOrgUnits(const Json& units, Dhis2Mapping* mapping) {
   for (const auto& [state, code] : units.items()) {
     const std::string key = keyName("orgUnits", state);
     if (!isStateCode(state)) return key + " names no state of census's lists";
-    if (std::string problem = codeProblem(code, key); !problem.empty()) return problem;
+    if (std::string problem = codeProblem(code, key, *mapping, Dhis2IdKind::kOrgUnit);
+        !problem.empty()) {
+      return problem;
+    }
     const std::string& text = code.get_ref<const std::string&>();
     if (const auto [at, fresh] = by_code.emplace(text, state); !fresh) {
       return key + " gives the code " + keyName(text) + " that " + keyName("orgUnits", at->second) +
@@ -90,12 +154,14 @@ std::string parseFigures(const Json& elements, Dhis2Mapping* mapping) {
     }
     if (!entry.contains("dataElement")) return key + " has no " + keyName("dataElement");
     Dhis2Figure& mapped = mapping->figures[f];
-    for (const auto& [name, field] :
-         {std::pair{"dataElement", &mapped.data_element},
-          std::pair{"categoryOptionCombo", &mapped.category_option_combo}}) {
+    for (const auto& [name, field, kind] :
+         {std::tuple{"dataElement", &mapped.data_element, Dhis2IdKind::kDataElement},
+          std::tuple{"categoryOptionCombo", &mapped.category_option_combo,
+                     Dhis2IdKind::kCategoryOptionCombo}}) {
       if (!entry.contains(name)) continue;
       const std::string field_key = key + "." + keyName(name);
-      if (std::string problem = codeProblem(entry[name], field_key); !problem.empty()) {
+      if (std::string problem = codeProblem(entry[name], field_key, *mapping, kind);
+          !problem.empty()) {
         return problem;
       }
       *field = entry[name].get<std::string>();
@@ -108,6 +174,10 @@ std::string parseFigures(const Json& elements, Dhis2Mapping* mapping) {
 }
 
 }  // namespace
+
+std::string_view dhis2IdSchemeName(Dhis2IdScheme scheme) {
+  return scheme == Dhis2IdScheme::kUid ? "UID" : "CODE";
+}
 
 bool isDhis2Year(std::string_view text) {
   return text.size() == 4 &&
@@ -131,6 +201,12 @@ Dhis2Mapping defaultDhis2Mapping() {
 std::string dhis2MappingText(const Dhis2Mapping& mapping) {
   Json document = {{"dataSet", mapping.data_set}};
   if (!mapping.period.empty()) document["period"] = mapping.period;
+  document["idScheme"] = dhis2IdSchemeName(mapping.id_scheme);
+  for (std::size_t kind = 0; kind < kDhis2IdKindCount; ++kind) {
+    if (const auto scheme = mapping.kind_schemes[kind]) {
+      document[std::string(kDhis2IdSchemeKeys[kind])] = dhis2IdSchemeName(*scheme);
+    }
+  }
   Json units = Json::object();
   // In the order of the lists, as an operator reads them.
   for (const StateList& list : stateLists()) {
@@ -161,7 +237,14 @@ std::string parseDhis2Mapping(std::string_view text, Dhis2Mapping* mapping) {
     return "it is not valid JSON: " + what.substr(what.find("] ") + 2);
   }
   if (!document.is_object()) return "it must be one JSON object";
-  constexpr std::array<std::string_view, 4> kKeys = {"dataSet", "period", "orgUnits",
+  constexpr std::array<std::string_view, 9> kKeys = {"dataSet",
+                                                     "period",
+                                                     "idScheme",
+                                                     kDhis2IdSchemeKeys[0],
+                                                     kDhis2IdSchemeKeys[1],
+                                                     kDhis2IdSchemeKeys[2],
+                                                     kDhis2IdSchemeKeys[3],
+                                                     "orgUnits",
                                                      "dataElements"};
   if (std::string problem = unknownKeyProblem(document, kKeys, ""); !problem.empty()) {
     return problem;
@@ -170,7 +253,9 @@ std::string parseDhis2Mapping(std::string_view text, Dhis2Mapping* mapping) {
   for (const std::string_view key : {"dataSet", "orgUnits", "dataElements"}) {
     if (!document.contains(key)) return "it has no " + keyName(key);
   }
-  if (std::string problem = codeProblem(document["dataSet"], keyName("dataSet"));
+  if (std::string problem = parseSchemes(document, mapping); !problem.empty()) return problem;
+  if (std::string problem =
+          codeProblem(document["dataSet"], keyName("dataSet"), *mapping, Dhis2IdKind::kDataSet);
       !problem.empty()) {
     return problem;
   }

@@ -39,6 +39,7 @@ TEST_F(Dhis2, BothFormatsSayEachSavedFigureOnce) {
     std::string period;
     std::string json_holds;
     std::string adx_holds;
+    std::string schemes = "{\n  \"idScheme\": \"CODE\",\n  \"dataSet\"";  // how the set begins
   } cases[] = {
       {"defaults", "", "", kebbi_total,
        "<adx xmlns=\"urn:ihe:qrph:adx:2015\" exported=\"2026-12-10T09:30:00Z\">\n"
@@ -56,7 +57,19 @@ TEST_F(Dhis2, BothFormatsSayEachSavedFigureOnce) {
        "",
        "      \"dataElement\": \"POP\",\n      \"period\": \"2025\",\n      \"orgUnit\": "
        "\"ZAMFARA\",\n      \"categoryOptionCombo\": \"F\",\n      \"value\": \"410\"",
-       "<group orgUnit=\"KEBBI\" period=\"2025-01-01/P1Y\" dataSet=\"DS\">"},
+       "<group orgUnit=\"KEBBI\" period=\"2025-01-01/P1Y\" dataSet=\"DS\">\n"
+       "    <dataValue dataElement=\"POP\" value=\"1200\"/>\n"
+       "    <dataValue dataElement=\"POP\" categoryOptionCombo=\"M\" value=\"600\"/>"},
+      {"UIDs, and codes for the org units",
+       R"({"dataSet": "pBOMPrpg1QX", "idScheme": "uid", "orgUnitIdScheme": "Code",
+           "orgUnits": {"NG-KE": "KEBBI", "NG-ZA": "ZAMFARA"},
+           "dataElements": {"total": {"dataElement": "a0000000001"},
+             "male": {"dataElement": "a0000000002", "categoryOptionCombo": "Xc0000000M1"},
+             "female": {"dataElement": "a0000000003"}, "youth": {"dataElement": "a0000000004"}}})",
+       "", "\"categoryOptionCombo\": \"Xc0000000M1\"",
+       "<dataValue dataElement=\"a0000000002\" categoryOptionCombo=\"Xc0000000M1\" value=\"600\"/>",
+       "{\n  \"idScheme\": \"UID\",\n  \"orgUnitIdScheme\": \"CODE\",\n  \"dataSet\": "
+       "\"pBOMPrpg1QX\""},
       {"--period over the mapping's", R"({"dataSet": "DS", "period": "2025",
          "orgUnits": {"NG-KE": "K", "NG-ZA": "Z"}, "dataElements": {"total": {"dataElement": "T"},
          "male": {"dataElement": "M"}, "female": {"dataElement": "F"}, "youth": {"dataElement": "Y"}}})",
@@ -81,8 +94,8 @@ TEST_F(Dhis2, BothFormatsSayEachSavedFigureOnce) {
     ASSERT_EQ(run(Dhis2Format::kDataValueSet, c.period), kExitSuccess) << errors.str();
     const std::string json = out.str();
     EXPECT_NE(json.find(c.json_holds), std::string::npos) << json;
+    EXPECT_TRUE(json.starts_with(c.schemes)) << json;
     const auto document = nlohmann::json::parse(json);
-    EXPECT_EQ(document.size(), 2u);
     ASSERT_EQ(document["dataValues"].size(), 8u);  // two states saved, four figures each
     for (const auto& value : document["dataValues"]) EXPECT_TRUE(value["value"].is_string());
     ASSERT_EQ(run(Dhis2Format::kAdx, c.period), kExitSuccess) << errors.str();
@@ -120,6 +133,19 @@ TEST_F(Dhis2, AMappingThatIsNotSoundNamesItsKey) {
       {R"({"dataSet": "D", "period": "26", "orgUnits": {}, )" + elements + "}",
        R"("period" must be a year)"},
       {R"({"dataset": "D"})", R"("dataset" is no key of the mapping)"},
+      {R"({"dataSet": "D", "idScheme": "NAME", "orgUnits": {}, )" + elements + "}",
+       R"("idScheme" must be "CODE" or "UID")"},
+      {R"({"dataSet": "D", "orgUnitIdScheme": 1, "orgUnits": {}, )" + elements + "}",
+       R"("orgUnitIdScheme" must be "CODE" or "UID")"},
+      {R"({"dataSet": "D", "idScheme": "UID", "orgUnits": {}, )" + elements + "}",
+       R"("dataSet" is no UID (eleven letters and digits, the first a letter), which "idScheme" "UID" asks for)"},
+      {R"({"dataSet": "D", "orgUnitIdScheme": "UID", "orgUnits": {"NG-KE": "1bcdefghijk"}, )" +
+           elements + "}",
+       R"("orgUnits"."NG-KE" is no UID (eleven letters and digits, the first a letter), which "orgUnitIdScheme" "UID" asks for)"},
+      {R"({"dataSet": "D", "orgUnits": {"NG-KE": "K\uffff"}, )" + elements + "}",
+       R"("orgUnits"."NG-KE" holds U+FFFE or U+FFFF, which XML cannot hold)"},
+      {R"({"dataSet": "D", "orgUnits": {"NG-KE": "K\u0007"}, )" + elements + "}",
+       R"("orgUnits"."NG-KE" holds a control character)"},
   };
   writeFile("Loc-datas0.dat", kList3);
   for (const auto& c : cases) {
@@ -156,6 +182,18 @@ TEST_F(Dhis2, ListsThatCannotBeTrustedAreRefused) {
   }
 }
 
+// ADX with nothing saved would be an empty message, which is no ADX: it is
+// refused, where the data value set is an empty set.
+TEST_F(Dhis2, NothingSavedIsNoAdx) {
+  EXPECT_EQ(run(Dhis2Format::kAdx), kExitFailure);
+  EXPECT_EQ(out.str(), "");
+  EXPECT_EQ(errors.str(),
+            "census: no figures are saved in the lists yet; an ADX message needs at least one, "
+            "so nothing was written\n");
+  EXPECT_EQ(run(Dhis2Format::kDataValueSet), kExitSuccess);
+  EXPECT_EQ(nlohmann::json::parse(out.str())["dataValues"].size(), 0u);
+}
+
 // The mapping --init-mapping writes is the defaults, reads back as them,
 // and is never written over.
 TEST_F(Dhis2, TheMappingWrittenIsTheDefaultsAndIsKept) {
@@ -168,6 +206,7 @@ TEST_F(Dhis2, TheMappingWrittenIsTheDefaultsAndIsKept) {
   EXPECT_EQ(mapping.org_units.size(), 36u);
   EXPECT_EQ(mapping.org_units["NG-KE"], "NG-KE");
   EXPECT_EQ(text.find("\"period\""), std::string::npos);  // the current year, each year
+  EXPECT_NE(text.find("\n  \"idScheme\": \"CODE\",\n"), std::string::npos);  // codes, said
   writeFile("census-dhis2.json", "mine");
   EXPECT_EQ(runInitDhis2Mapping(files, "2020", out, errors), kExitUsage);
   EXPECT_EQ(readFile("census-dhis2.json"), "mine");
