@@ -49,6 +49,13 @@ struct PushAddress {
 // set where it is not one census sends to.
 std::optional<PushAddress> parsePushAddress(const std::string& url, std::string* problem);
 
+// One value or object the server would not take, and why.
+struct ImportConflict {
+  std::string object;              // what the server names: a code, a UID, a period
+  std::string reason;              // the server's words
+  std::vector<long long> indexes;  // the values concerned, by their place in the set
+};
+
 // What a DHIS2 server says of an import, in either of its shapes: the
 // import summary itself, or (newer servers) wrapped as its "response".
 struct ImportSummary {
@@ -57,7 +64,7 @@ struct ImportSummary {
   long long imported = 0;
   long long updated = 0;
   long long ignored = 0;
-  std::vector<std::pair<std::string, std::string>> conflicts;  // object, reason
+  std::vector<ImportConflict> conflicts;
 };
 
 // nullopt where body is no import summary.

@@ -1,6 +1,7 @@
-// One HTTP POST to a server elsewhere, for `census push`: over TLS with the
-// server's certificate verified, or in plain HTTP where the caller allows
-// it. One implementation per platform is linked in: on Linux Boost.Beast
+// One HTTP request to a server elsewhere, for `census push` and `census
+// pull`: over TLS with the server's certificate verified, or in plain HTTP
+// where the caller allows it. Redirects are not followed: the caller says
+// where they lead. One implementation per platform is linked in: on Linux Boost.Beast
 // with OpenSSL, on Windows the system's own WinHTTP.
 #pragma once
 
@@ -13,10 +14,11 @@
 namespace census {
 
 struct WebPost {
-  bool secure = true;  // TLS (https); plain HTTP otherwise
-  std::string host;    // a name or an address, as "dhis2.example.org" or "127.0.0.1"
-  std::uint16_t port = 443;
-  std::string target;  // the path and query: "/api/dataValueSets?dryRun=true"
+  std::string method = "POST";  // or "GET", with no body
+  bool secure = true;           // TLS (https); plain HTTP otherwise
+  std::string host;             // a name or an address, as "dhis2.example.org" or "127.0.0.1"
+  std::uint16_t port = 443;     // said in the Host header where it is not the scheme's own
+  std::string target;           // the path and query: "/api/dataValueSets?dryRun=true"
   std::vector<std::pair<std::string, std::string>> headers;
   std::string body;
   // A file of PEM certificates to trust instead of the system's store, or
@@ -40,6 +42,7 @@ struct WebAnswer {
   std::string reason;  // with a failure: what the system said, for the user
   int status = 0;      // the HTTP status, where an answer came
   std::string content_type;
+  std::string location;  // a redirect's Location, as the server gave it
   std::string body;
 };
 
@@ -58,8 +61,10 @@ inline constexpr std::size_t kMostWebAnswerBytes = 16 << 20;
 // are those of the system's store alone.
 bool webPostTakesCaFile();
 
-// Sends the request and reads the whole answer. Never throws; every
-// failure comes back in the answer.
+// Sends the request and reads the whole answer: to its declared length, or
+// where none is declared to the connection's end, even a TLS connection
+// ended without its closing message. Never throws; every failure comes back
+// in the answer.
 WebAnswer postToWeb(const WebPost& post);
 
 }  // namespace census

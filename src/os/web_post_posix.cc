@@ -76,6 +76,14 @@ class Exchange {
     }
   }
 
+  // Whether the last step failed only because the server closed the
+  // connection without TLS's closing message, as many servers do after a
+  // whole answer: the answer read so far stands.
+  bool endedWithoutClosing() const {
+    return error_ == ssl::error::stream_truncated || error_ == http::error::end_of_stream ||
+           error_ == http::error::partial_message;
+  }
+
   WebAnswer failed(WebFailure otherwise) const {
     if (error_ == beast::error::timeout) {
       return webFailure(WebFailure::kTimeout, "no answer within the time allowed");
@@ -137,12 +145,14 @@ class Exchange {
   // Sends the request on a connected stream and reads the whole answer.
   template <class Stream>
   WebAnswer exchange(Stream& stream) {
-    http::request<http::string_body> request{http::verb::post, post_.target, 11};
-    request.set(http::field::host, post_.host);
+    http::request<http::string_body> request{http::string_to_verb(post_.method), post_.target, 11};
+    const bool usual_port = post_.port == (post_.secure ? 443 : 80);
+    request.set(http::field::host,
+                usual_port ? post_.host : post_.host + ":" + std::to_string(post_.port));
     request.set(http::field::user_agent, "census");
     for (const auto& [name, value] : post_.headers) request.set(name, value);
     request.body() = post_.body;
-    request.prepare_payload();
+    if (!post_.body.empty() || request.method() == http::verb::post) request.prepare_payload();
     std::size_t bytes = 0;
     if (!await(http::async_write(stream, request, net::use_future), &bytes)) {
       return failed(WebFailure::kOther);
@@ -150,13 +160,15 @@ class Exchange {
     beast::flat_buffer buffer;
     http::response_parser<http::string_body> parser;
     parser.body_limit(kMostWebAnswerBytes);
-    if (!await(http::async_read(stream, buffer, parser, net::use_future), &bytes)) {
+    if (!await(http::async_read(stream, buffer, parser, net::use_future), &bytes) &&
+        !(parser.is_header_done() && endedWithoutClosing())) {
       return failed(WebFailure::kOther);
     }
     const auto& response = parser.get();
     WebAnswer answer;
     answer.status = static_cast<int>(response.result_int());
     answer.content_type = std::string(response[http::field::content_type]);
+    answer.location = std::string(response[http::field::location]);
     answer.body = response.body();
     return answer;
   }

@@ -2,6 +2,7 @@
 #include <winhttp.h>
 
 #include <memory>
+#include <string>
 
 #include "os/platform.h"
 #include "os/web_post.h"
@@ -79,14 +80,21 @@ bool readBody(HINTERNET request, std::string* body, WebAnswer* failure) {
   }
 }
 
+// A header of the answer, of any length; "" where there is none.
 std::string headerOf(HINTERNET request, DWORD which) {
-  wchar_t value[256];
-  DWORD size = sizeof value;
-  if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value, &size,
+  DWORD size = 0;
+  if (WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, WINHTTP_NO_OUTPUT_BUFFER,
+                          &size, WINHTTP_NO_HEADER_INDEX) ||
+      GetLastError() != ERROR_INSUFFICIENT_BUFFER || size == 0) {
+    return "";
+  }
+  std::wstring value(size / sizeof(wchar_t), L'\0');
+  if (!WinHttpQueryHeaders(request, which, WINHTTP_HEADER_NAME_BY_INDEX, value.data(), &size,
                            WINHTTP_NO_HEADER_INDEX)) {
     return "";
   }
-  return utf8FromWide(std::wstring(value, size / sizeof(wchar_t)));
+  value.resize(size / sizeof(wchar_t));
+  return utf8FromWide(value);
 }
 
 }  // namespace
@@ -102,10 +110,14 @@ WebAnswer postToWeb(const WebPost& post) {
   const Handle connection(
       WinHttpConnect(session.get(), wideFromUtf8(post.host).c_str(), post.port, 0));
   if (!connection) return failureOf(GetLastError());
-  const Handle request(WinHttpOpenRequest(
-      connection.get(), L"POST", wideFromUtf8(post.target).c_str(), nullptr, WINHTTP_NO_REFERER,
-      WINHTTP_DEFAULT_ACCEPT_TYPES, post.secure ? WINHTTP_FLAG_SECURE : 0));
+  const Handle request(WinHttpOpenRequest(connection.get(), wideFromUtf8(post.method).c_str(),
+                                          wideFromUtf8(post.target).c_str(), nullptr,
+                                          WINHTTP_NO_REFERER, WINHTTP_DEFAULT_ACCEPT_TYPES,
+                                          post.secure ? WINHTTP_FLAG_SECURE : 0));
   if (!request) return failureOf(GetLastError());
+  // A redirect is said, not followed: it may lead to a login page.
+  DWORD never = WINHTTP_OPTION_REDIRECT_POLICY_NEVER;
+  WinHttpSetOption(request.get(), WINHTTP_OPTION_REDIRECT_POLICY, &never, sizeof never);
   const std::wstring headers = headersText(post);
   if (!WinHttpSendRequest(request.get(), headers.c_str(), static_cast<DWORD>(headers.size()),
                           const_cast<char*>(post.body.data()), static_cast<DWORD>(post.body.size()),
@@ -122,6 +134,7 @@ WebAnswer postToWeb(const WebPost& post) {
   }
   answer.status = static_cast<int>(status);
   answer.content_type = headerOf(request.get(), WINHTTP_QUERY_CONTENT_TYPE);
+  answer.location = headerOf(request.get(), WINHTTP_QUERY_LOCATION);
   readBody(request.get(), &answer.body, &answer);
   return answer;
 }

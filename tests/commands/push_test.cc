@@ -35,6 +35,8 @@ TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithoutSecretsOrQueries) {
       {"https://", "is no host name", false},
       {"https://dhis2 example.org", "is no host name", false},
       {"https://[::1]", "is no host name", false},
+      {"https://dhis2.example.org/api/", "https://dhis2.example.org", true},
+      {"https://dhis2.example.org/dhis/api", "https://dhis2.example.org/dhis", true},
       {"https://dhis2.example.org/a b", "holds characters a URL does not", false},
       {"https://dhis2.example.org/\r\nX-Evil: 1", "holds characters a URL does not", false},
   };
@@ -64,6 +66,10 @@ TEST(ImportSummary, ReadInBothShapesOfDhis2) {
            "importCount":{"imported":1,"updated":0,"ignored":2},
            "conflicts":[{"object":"NG-ZA","value":"Org unit not found"},{"value":"no object"},7]}})",
        true, 1, 0, 2, 2},
+      {"conflicts that name the values by their places",
+       R"({"status":"WARNING","importCount":{"imported":3,"ignored":1},
+           "conflicts":[{"object":"x","indexes":[3,"4"],"value":"Value must be positive"}]})",
+       true, 3, 0, 1, 1},
       {"counts that are no numbers count none",
        R"({"importCount":{"imported":"4","updated":null}})", true, 0, 0, 0, 0},
       {"no counts", R"({"status":"OK"})", false, 0, 0, 0, 0},
@@ -81,10 +87,11 @@ TEST(ImportSummary, ReadInBothShapesOfDhis2) {
   }
 }
 
-WebAnswer answered(int status, std::string body) {
+WebAnswer answered(int status, std::string body, std::string location = "") {
   WebAnswer answer;
   answer.status = status;
   answer.body = std::move(body);
+  answer.location = std::move(location);
   return answer;
 }
 
@@ -96,7 +103,7 @@ class Push : public InMemory {
   }
 
   int push(const std::string& url, bool dry_run = false, const std::string& token_file = "") {
-    const PushRequest request{url, dry_run, token_file, "", "", std::chrono::seconds(30)};
+    const PushRequest request{url, dry_run, token_file, "", "2026", std::chrono::seconds(30)};
     out.str("");
     errors.str("");
     const WebPoster poster = [this](const WebPost& post) {
@@ -119,12 +126,14 @@ TEST_F(Push, AnAnsweredPushIsRecordedAndListedButNotRestored) {
   ASSERT_EQ(push("https://dhis2.example.org/dhis/"), kExitSuccess) << errors.str();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].host, "dhis2.example.org");
-  EXPECT_EQ(sent[0].target, "/dhis/api/dataValueSets");
+  EXPECT_EQ(sent[0].target, "/dhis/api/dataValueSets?idScheme=CODE");
   EXPECT_NE(sent[0].body.find("\"orgUnit\": \"NG-KE\""), std::string::npos);
-  EXPECT_EQ(out.str(), "census push: 4 imported, 0 updated, 0 ignored\n");
+  EXPECT_EQ(out.str(),
+            "census push: 4 values of CENSUS_POP for 2026 sent to https://dhis2.example.org/dhis: "
+            "4 imported\n");
   const std::string log = readFile("census-history/log");
-  EXPECT_NE(log.find("\tpush\tada\thttps://dhis2.example.org/dhis\t4 imported, 0 updated, 0 "
-                     "ignored\n"),
+  EXPECT_NE(log.find("\tpush\tada\thttps://dhis2.example.org/dhis\t4 values of CENSUS_POP for "
+                     "2026: 4 imported\n"),
             std::string::npos)
       << log;
 
@@ -132,7 +141,8 @@ TEST_F(Push, AnAnsweredPushIsRecordedAndListedButNotRestored) {
   ASSERT_EQ(history.entries.size(), 1u);
   EXPECT_TRUE(history.bad_lines.empty());
   EXPECT_EQ(describeEntry(files, history.entries[0]).substr(25),
-            "push  ada  sent to https://dhis2.example.org/dhis: 4 imported, 0 updated, 0 ignored");
+            "push  ada  sent to https://dhis2.example.org/dhis: 4 values of CENSUS_POP for 2026: 4 "
+            "imported");
 
   // The next save numbers on from it.
   ASSERT_EQ(push("https://dhis2.example.org"), kExitSuccess);
@@ -149,7 +159,7 @@ TEST_F(Push, AnAnsweredPushIsRecordedAndListedButNotRestored) {
 // a history kept, and nothing is sent where no figure is saved.
 TEST_F(Push, OnlyAnAnsweredRealPushIsRecordedAndAnEmptyOneIsNotSent) {
   EXPECT_EQ(push("https://dhis2.example.org", true), kExitSuccess);
-  EXPECT_EQ(sent.back().target, "/api/dataValueSets?dryRun=true");
+  EXPECT_EQ(sent.back().target, "/api/dataValueSets?idScheme=CODE&dryRun=true");
   answer = webFailure(WebFailure::kCertificate, "certificate has expired");
   EXPECT_EQ(push("https://dhis2.example.org"), kExitUsage);
   EXPECT_EQ(errors.str(),
@@ -174,36 +184,55 @@ TEST_F(Push, OnlyAnAnsweredRealPushIsRecordedAndAnEmptyOneIsNotSent) {
 }
 
 // What the server says decides the status: all taken 0, any refused 1,
-// not let in or no summary 2.
+// not let in or no summary 2; and it is said as what it concerns.
 TEST_F(Push, TheServersAnswerDecidesTheStatus) {
+  const std::string sent_line =
+      "census push: 4 values of CENSUS_POP for 2026 sent to https://dhis2.example.org: ";
   const struct {
     int status;
     const char* body;
+    const char* location;
     int exit;
-    const char* said;
+    std::string said;
   } cases[] = {
       {200, R"({"status":"WARNING","importCount":{"imported":3,"ignored":1},
                "conflicts":[{"object":"NG-KE","value":"Period is locked"}]})",
-       kExitFailure, "census push: 3 imported, 0 updated, 1 ignored\n  NG-KE: Period is locked\n"},
-      {200, R"({"status":"ERROR","description":"Data set not found","importCount":{}})",
-       kExitFailure, "census push: 0 imported, 0 updated, 0 ignored\n  Data set not found\n"},
-      {409, R"({"response":{"status":"ERROR","importCount":{"ignored":4}}})", kExitFailure,
-       "4 ignored"},
-      {409, "{}", kExitFailure, "status 409"},
-      {401, "", kExitUsage, "did not let the token in (401 Unauthorized)"},
-      {403, "", kExitUsage, "may not import data values (403 Forbidden)"},
-      {404, "", kExitUsage, "there is no DHIS2 at that address"},
-      {302, "", kExitUsage, "a redirect"},
-      {500, R"({"message":"Internal\u001b error"})", kExitUsage, "status 500: Internal\\e error"},
-      {200, "<html>Log in</html>", kExitUsage, "no DHIS2 import summary"},
+       "", kExitFailure,
+       sent_line + "3 imported, 1 ignored; 3 of the 4 stored\n  Kebi (NG-KE): Period is locked\n"},
+      {409, R"({"status":"WARNING","response":{"status":"WARNING",
+               "importCount":{"imported":3,"ignored":1},
+               "conflicts":[{"object":"x","indexes":[3],"value":"Value must be positive"}]}})",
+       "", kExitFailure, "  Kebi, youth: Value must be positive\n"},
+      {200, R"({"status":"ERROR","description":"Data set not found","importCount":{}})", "",
+       kExitFailure, sent_line + "the server refused the whole push: Data set not found\n"},
+      {409,
+       R"({"message":"Import failed","response":{"status":"ERROR","importCount":{"ignored":4}}})",
+       "", kExitFailure, sent_line + "the server refused the whole push: Import failed\n"},
+      {409, "{}", "", kExitFailure, "status 409"},
+      {401, R"({"httpStatus":"Unauthorized","message":"Account disabled"})", "", kExitUsage,
+       "did not let the token in (401 Unauthorized: Account disabled)"},
+      {403, "", "", kExitUsage, "may not do this (403 Forbidden)"},
+      {404, "", "", kExitUsage, "there is no DHIS2 at that address"},
+      {302, "", "https://dhis2.example.org/dhis-web-commons/security/login.action", kExitUsage,
+       "the server asks to sign in: give --token-file\n"},
+      {302, "", "/dhis-web-login/", kExitUsage, "the server asks to sign in"},
+      {301, "", "https://dhis2.example.org/dhis/api/dataValueSets", kExitUsage,
+       "a redirect to https://dhis2.example.org/dhis/api/dataValueSets: give the address"},
+      {500, R"({"message":"Internal\u001b error"})", "", kExitUsage,
+       "status 500: Internal\\e error"},
+      {200, "<html>Log in</html>", "", kExitUsage, "no DHIS2 import summary"},
   };
   for (const auto& c : cases) {
-    answer = answered(c.status, c.body);
+    answer = answered(c.status, c.body, c.location);
     EXPECT_EQ(push("https://dhis2.example.org"), c.exit) << c.body;
     EXPECT_NE((out.str() + errors.str()).find(c.said), std::string::npos)
         << c.body << "\n"
         << out.str() << errors.str();
+    EXPECT_EQ(out.str().find("0 imported"), std::string::npos) << out.str();
   }
+  // A refusal is kept as one, never as values imported.
+  EXPECT_NE(readFile("census-history/log").find(": the server refused the whole push: "),
+            std::string::npos);
 }
 
 // A token is one word of visible ASCII on a line of its own: nothing else
@@ -219,6 +248,12 @@ TEST_F(Push, TheTokenFileHoldsOneTokenAndTheTokenIsNeverSaid) {
       {"d2pat_abc123\n", "ApiToken d2pat_abc123"},
       {"d2pat_abc123\r\n", "ApiToken d2pat_abc123"},
       {"d2pat_abc123", "ApiToken d2pat_abc123"},
+      {"\xEF\xBB\xBF"
+       "d2pat_abc123\r\n",
+       "ApiToken d2pat_abc123"},  // as Notepad saves it
+      {"abc123\n", ""},
+      {"d2pat_\n", ""},
+      {"d2pat_abc-123\n", ""},
       {"", ""},
       {"\n", ""},
       {"d2pat_abc\r\nX-Evil: 1\n", ""},
@@ -240,7 +275,11 @@ TEST_F(Push, TheTokenFileHoldsOneTokenAndTheTokenIsNeverSaid) {
       EXPECT_EQ(sent[0].headers.back(),
                 std::make_pair(std::string("Authorization"), std::string(c.header)));
     }
-    EXPECT_EQ((out.str() + errors.str()).find("d2pat"), std::string::npos);
+    // No part of what the file holds is said (the refusal names the form
+    // a token takes, never the text it found).
+    for (const char* part : {"abc", "words", "Evil", "aaaa"}) {
+      EXPECT_EQ((out.str() + errors.str()).find(part), std::string::npos) << part;
+    }
   }
   std::filesystem::remove(token_file);
 }
