@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "commands/dhis2_server.h"
 #include "os/web_post.h"
 #include "save/file_system.h"
 
@@ -34,20 +35,6 @@ struct PushRequest {
   std::string period;      // as for the export: "" for the mapping's or this year
   std::chrono::seconds timeout{30};
 };
-
-// A server's address as census sends to it.
-struct PushAddress {
-  bool secure = true;
-  std::string host;
-  std::uint16_t port = 443;
-  std::string path;  // "" or "/dhis", without a slash at its end
-  std::string url;   // the whole address, as it is said and recorded
-};
-
-// Takes a URL apart: https with any host, or http with 127.0.0.1; no user
-// name or password, query or fragment in it. Returns nullopt with *problem
-// set where it is not one census sends to.
-std::optional<PushAddress> parsePushAddress(const std::string& url, std::string* problem);
 
 // One value or object the server would not take, and why.
 struct ImportConflict {
@@ -69,9 +56,6 @@ struct ImportSummary {
 
 // nullopt where body is no import summary.
 std::optional<ImportSummary> parseImportSummary(const std::string& body);
-
-// Sends one request and returns the answer: postToWeb, or a stand-in.
-using WebPoster = std::function<WebAnswer(const WebPost&)>;
 
 // The command. Returns kExitSuccess where the server took every value;
 // kExitFailure where it ignored or refused any, where there is nothing to

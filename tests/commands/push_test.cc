@@ -12,7 +12,7 @@
 namespace census {
 namespace {
 
-TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithoutSecretsOrQueries) {
+TEST(Dhis2Address, OnlyHttpsOrLoopbackHttpWithoutSecretsOrQueries) {
   const struct {
     const char* url;
     const char* said;  // the address as said and recorded, or a part of the problem
@@ -42,7 +42,7 @@ TEST(PushAddress, OnlyHttpsOrLoopbackHttpWithoutSecretsOrQueries) {
   };
   for (const auto& c : cases) {
     std::string problem;
-    const std::optional<PushAddress> address = parsePushAddress(c.url, &problem);
+    const std::optional<Dhis2Address> address = parseDhis2Address(c.url, &problem);
     EXPECT_EQ(address.has_value(), c.fine) << c.url << ": " << problem;
     const std::string said = address ? address->url : problem;
     EXPECT_NE(said.find(c.said), std::string::npos) << c.url << ": " << said;
