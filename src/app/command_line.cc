@@ -13,6 +13,7 @@
 #include "commands/export.h"
 #include "commands/history.h"
 #include "commands/import.h"
+#include "commands/pull.h"
 #include "commands/push.h"
 #include "commands/report.h"
 #include "dialogue/pass_loop.h"
@@ -52,7 +53,8 @@ struct CommandSettings {
   std::string push_url;                     // push
   std::string token_file;                   // push
   std::string ca_file;                      // push
-  int timeout = 30;                         // push, in seconds
+  int timeout = 30;                         // push, pull, in seconds
+  bool save = false;                        // pull
 };
 
 void noOptions(CLI::App&, CommandSettings&) {}
@@ -180,6 +182,14 @@ void pushOptions(CLI::App& command, CommandSettings& settings) {
       ->multi_option_policy(CLI::MultiOptionPolicy::TakeLast);
 }
 
+// pull takes push's options but --dry-run, and --save.
+void pullOptions(CLI::App& command, CommandSettings& settings) {
+  pushOptions(command, settings);
+  command.remove_option(command.get_option("--dry-run"));
+  command.add_flag("--save", settings.save,
+                   "Write the server's figures into the lists it holds whole (restore undoes it)");
+}
+
 struct Streams {
   std::istream& in;
   std::ostream& out;
@@ -266,6 +276,18 @@ constexpr std::array kCommands = {
                   settings.ca_file,  settings.period,  std::chrono::seconds(settings.timeout)};
               return runPush(s.unrecorded, request, postToWeb, operatingSystemUser(), s.out,
                              s.errors);
+            }},
+    Command{"pull",
+            "Read the figures a DHIS2 server holds and say where they differ from the lists",
+            SaveWay::kPull, pullOptions,
+            [](const CommandSettings& settings, Streams& s) {
+              if (const std::string problem = periodProblem(settings.period); !problem.empty()) {
+                return usageError(s.errors, problem);
+              }
+              const PullRequest request{
+                  settings.push_url, settings.save,   settings.token_file,
+                  settings.ca_file,  settings.period, std::chrono::seconds(settings.timeout)};
+              return runPull(s.files, request, postToWeb, s.out, s.errors);
             }},
     Command{"serve", "Enter, correct and review the figures in a browser, on this machine only",
             SaveWay::kServe, serveOptions,

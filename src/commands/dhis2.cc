@@ -154,14 +154,17 @@ bool loadDhis2Mapping(FileSystem& files, Dhis2Mapping* mapping, std::ostream& er
   return false;
 }
 
+std::string dhis2Period(const Dhis2Mapping& mapping, const std::string& asked) {
+  if (!asked.empty()) return asked;
+  return !mapping.period.empty() ? mapping.period : utcText(outputMoment(), "%Y");
+}
+
 int writeDhis2(FileSystem& files, const Dhis2Request& request, std::ostream& out,
                std::ostream& errors) {
   Dhis2Mapping mapping;
   if (!loadDhis2Mapping(files, &mapping, errors)) return kExitUsage;
   const std::time_t moment = outputMoment();
-  const std::string period = !request.period.empty()   ? request.period
-                             : !mapping.period.empty() ? mapping.period
-                                                       : utcText(moment, "%Y");
+  const std::string period = dhis2Period(mapping, request.period);
   std::vector<StateValues> states;
   for (const StateList& list : stateLists()) {
     ValueGathering gathering(list, mapping, states);

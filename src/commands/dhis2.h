@@ -42,6 +42,10 @@ struct Dhis2Request {
 // cannot be read or is not sound.
 bool loadDhis2Mapping(FileSystem& files, Dhis2Mapping* mapping, std::ostream& errors);
 
+// The year the figures are of: the one asked for, else the mapping's, else
+// the current one (SOURCE_DATE_EPOCH's where it is set).
+std::string dhis2Period(const Dhis2Mapping& mapping, const std::string& asked);
+
 // Writes the figures to out. Returns kExitSuccess; kExitUsage where the
 // mapping is not sound or leaves a saved state unmapped (nothing is then
 // written); kExitFailure where a list cannot be read or holds a line that

@@ -281,6 +281,22 @@ WebPost dhis2Request(const Dhis2Address& address, std::string method, std::strin
   return request;
 }
 
+std::string queryValue(std::string_view text) {
+  constexpr std::string_view kHex = "0123456789ABCDEF";
+  std::string value;
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~';
+    if (plain) {
+      value += c;
+    } else {
+      value += {'%', kHex[byte >> 4], kHex[byte & 15]};
+    }
+  }
+  return value;
+}
+
 bool caFileTaken(const std::string& ca_file, std::ostream& errors) {
   if (ca_file.empty() || webPostTakesCaFile()) return true;
   errors << "census: on Windows, census trusts the certificates Windows trusts; add the "

@@ -57,6 +57,10 @@ std::string failureText(const WebAnswer& answer, const Dhis2Address& address,
 // 404 for path, a redirect and where it leads), with the server's words.
 std::string statusText(const WebAnswer& answer, const std::string& path, bool token_given);
 
+// text as a query's value holds it: letters, digits and "-._~" as they are,
+// every other byte %-encoded.
+std::string queryValue(std::string_view text);
+
 // The mapping's id schemes as a query says them: "idScheme=CODE&...".
 std::string schemesQuery(const Dhis2Mapping& mapping);
 

@@ -15,8 +15,8 @@
 namespace census {
 namespace {
 
-constexpr std::array<std::string_view, 5> kWayNames = {"dialogue", "import", "serve", "restore",
-                                                       "push"};
+constexpr std::array<std::string_view, 6> kWayNames = {"dialogue", "import", "serve",
+                                                       "restore",  "push",   "pull"};
 
 constexpr std::string_view kPushWay = "push";
 

@@ -41,9 +41,9 @@ inline constexpr std::string_view kHistoryFolder = "census-history";
 inline constexpr std::string_view kHistoryLog = "census-history/log";
 inline constexpr std::string_view kNoContent = "-";
 
-enum class SaveWay { kDialogue, kImport, kServe, kRestore, kPush };
+enum class SaveWay { kDialogue, kImport, kServe, kRestore, kPush, kPull };
 
-// "dialogue", "import", "serve", "restore", "push".
+// "dialogue", "import", "serve", "restore", "push", "pull".
 std::string_view wayName(SaveWay way);
 
 struct HistoryFile {
