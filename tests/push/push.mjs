@@ -64,8 +64,25 @@ const wrapped = (status, httpStatusCode) => ({
 
 // What the stand-in saw last, and how it answers each first word of the path.
 const seen = [];
+// The values it holds, as DHIS2 keeps them: by data element, period, org
+// unit and combo ("default" where the value names none).
+const stored = new Map();
+const keyOf = (v) => [v.dataElement, v.period, v.orgUnit, v.categoryOptionCombo ?? 'default'].join('|');
+function store(body) {
+  for (const v of JSON.parse(body).dataValues) stored.set(keyOf(v), { ...v, categoryOptionCombo: v.categoryOptionCombo ?? 'default' });
+}
+// GET /api/dataValueSets as DHIS2 answers it: the values of the data set,
+// period and org units asked for, in the schemes asked for (codes here).
+function answerGet(url, res) {
+  const q = url.searchParams;
+  const units = new Set(q.getAll('orgUnit'));
+  const fine = q.get('dataSet') === 'CENSUS_POP' && q.get('inputIdScheme') === 'CODE' && q.get('idScheme') === 'CODE';
+  if (!fine) return send(res, 409, { httpStatus: 'Conflict', status: 'ERROR', message: 'Data set not found or not accessible' });
+  const dataValues = [...stored.values()].filter((v) => v.period === q.get('period') && units.has(v.orgUnit));
+  return send(res, 200, dataValues.length ? { dataSet: 'CENSUS_POP', dataValues } : { dataSet: 'CENSUS_POP' });
+}
 const answers = {
-  ok: (res, values) => send(res, 200, summary(values)),
+  ok: (res, values, body) => { store(body); send(res, 200, summary(values)); },
   warning: (res) => send(res, 200, wrapped('WARNING', 200)),
   conflict: (res) => send(res, 409, wrapped('ERROR', 409)),
   unauthorized: (res) => send(res, 401, { httpStatus: 'Unauthorized', httpStatusCode: 401, status: 'ERROR', message: 'Unauthorized' }),
@@ -92,11 +109,15 @@ function handle(req, res) {
       res.writeHead(302, { Location: `/${word}/dhis-web-commons/security/login.action` });
       return res.end();
     }
+    if (req.method === 'GET' && rest.join('/') === 'api/dataValueSets') {
+      if (req.headers.authorization !== `ApiToken ${token}`) return answers.unauthorized(res);
+      return answerGet(url, res);
+    }
     const fine = req.method === 'POST' && rest.join('/') === 'api/dataValueSets' && values > 0 &&
       req.headers['content-type'] === 'application/json';
     if (!fine) return send(res, 400, { message: 'not a data value set' });
     if (req.headers.authorization !== `ApiToken ${token}`) return answers.unauthorized(res);
-    (answers[word] ?? answers.ok)(res, values);
+    (answers[word] ?? answers.ok)(res, values, body);
   });
 }
 
@@ -159,10 +180,39 @@ try {
   check(/^1 {2}\S+ {2}push {2}\S+ {2}sent to http:\/\/127\.0\.0\.1:\d+\/ok: 8 values of CENSUS_POP for \d{4}: 8 imported\n$/.test(history.out),
     'the push is in the history with the address and the summary', history.out);
 
+  // The way back: what was pushed reads back the same; a value changed on
+  // the server shows, and --save brings it, as a save restore undoes.
+  r = await census(['pull', `${local}/ok/api/`, ...withToken]);
+  check(r.status === 0 && /: the server and the lists agree\n$/.test(r.out) && r.out.startsWith('census pull: 8 values of CENSUS_POP'),
+    'a pull after a push finds the server and the lists agree', JSON.stringify(r));
+  for (const v of stored.values()) if (v.orgUnit === 'NG-KE' && v.dataElement === 'POP_YOUTH') v.value = '31';
+  r = await census(['pull', `${local}/ok`, ...withToken]);
+  check(r.status === 1 && r.out.startsWith('Loc-datas0.dat: Kebi: youth: 30 here, 31 on the server\n'),
+    'a value changed on the server shows in pull, which exits 1', JSON.stringify(r));
+  r = await census(['pull', `${local}/ok`, '--save', ...withToken]);
+  check(r.status === 1 && r.out.endsWith('census pull: Loc-datas0.dat is not written: the server does not hold every figure of Katsina, Jigawa\n'),
+    'pull --save leaves a list the server does not hold whole, and names the states it lacks', JSON.stringify(r));
+  for (const orgUnit of ['NG-KT', 'NG-JI']) {
+    for (const [dataElement, value] of [['POP_TOTAL', '10'], ['POP_MALE', '6'], ['POP_FEMALE', '4'], ['POP_YOUTH', '2']]) {
+      const v = { dataElement, period: [...stored.values()][0].period, orgUnit, categoryOptionCombo: 'default', value };
+      stored.set(keyOf(v), v);
+    }
+  }
+  r = await census(['pull', `${local}/ok`, '--save', ...withToken]);
+  const pulled = readFileSync(join(dir, 'folder', 'Loc-datas0.dat'), 'utf8');
+  check(r.status === 0 && r.out.includes('Loc-datas0.dat saved as the server holds it') && pulled === 'Kebi 100 60 40 31\nZamfara 200 120 80 50\nKatsina 10 6 4 2\nJigawa 10 6 4 2\n',
+    'pull --save brings it once the server holds the whole list', JSON.stringify(r) + pulled);
+  const pullEntry = (await census(['history'])).out.split('\n')[0];
+  check(/^2 {2}\S+ {2}pull {2}/.test(pullEntry), 'the pull is a save in the history', pullEntry);
+  r = await census(['restore', '2']);
+  check(r.status === 0 && readFileSync(join(dir, 'folder', 'Loc-datas0.dat'), 'utf8').startsWith('Kebi 100 60 40 30\n'),
+    'and census restore undoes it', JSON.stringify(r));
+
+  const entries = (await census(['history'])).out;
   r = await push([`${local}/ok`, '--dry-run', ...withToken]);
   check(r.status === 0 && seen.at(-1).query === '?idScheme=CODE&dryRun=true' && r.out.includes('a dry run'),
     '--dry-run asks the server for a dry run', JSON.stringify(r));
-  check((await census(['history'])).out.split('\n').length === 2, 'and a dry run is not recorded');
+  check((await census(['history'])).out === entries, 'and a dry run is not recorded');
 
   r = await push([`${local}/warning`, ...withToken]);
   check(r.status === 1 && sentLine('warning').test(r.out) && r.out.endsWith(': 6 imported, 2 ignored; 6 of the 8 stored\n' +
