@@ -1,5 +1,6 @@
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
+#include <openssl/x509v3.h>
 
 #include <boost/asio/executor_work_guard.hpp>
 #include <boost/asio/io_context.hpp>
@@ -25,6 +26,36 @@ namespace net = boost::asio;
 namespace ssl = net::ssl;
 using tcp = net::ip::tcp;
 using Clock = std::chrono::steady_clock;
+
+// The names a certificate is for (its subject alternative names: DNS names
+// and IPv4 addresses), joined with ", "; anything but visible ASCII shown
+// as '?', since they come from the server.
+std::string namesOf(X509* certificate) {
+  std::string names;
+  auto* all = static_cast<GENERAL_NAMES*>(
+      X509_get_ext_d2i(certificate, NID_subject_alt_name, nullptr, nullptr));
+  for (int i = 0; all != nullptr && i < sk_GENERAL_NAME_num(all); ++i) {
+    const GENERAL_NAME* name = sk_GENERAL_NAME_value(all, i);
+    std::string text;
+    if (name->type == GEN_DNS) {
+      const ASN1_STRING* dns = name->d.dNSName;
+      text.assign(reinterpret_cast<const char*>(ASN1_STRING_get0_data(dns)),
+                  static_cast<std::size_t>(ASN1_STRING_length(dns)));
+    } else if (name->type == GEN_IPADD && ASN1_STRING_length(name->d.iPAddress) == 4) {
+      const unsigned char* bytes = ASN1_STRING_get0_data(name->d.iPAddress);
+      text = std::to_string(bytes[0]) + "." + std::to_string(bytes[1]) + "." +
+             std::to_string(bytes[2]) + "." + std::to_string(bytes[3]);
+    } else {
+      continue;
+    }
+    for (char& c : text) {
+      if (c <= 0x20 || c >= 0x7F) c = '?';
+    }
+    names += (names.empty() ? "" : ", ") + text;
+  }
+  GENERAL_NAMES_free(all);
+  return names.empty() ? "no name" : names;
+}
 
 // One exchange, step by step: each step is started here and run by the
 // io_context on a thread of its own, and waited for until the deadline, so
@@ -120,7 +151,18 @@ class Exchange {
                         "the certificates to trust cannot be read: " + error_.message());
     }
     beast::ssl_stream<beast::tcp_stream> stream(io_, context);
-    stream.set_verify_callback(ssl::host_name_verification(post_.host));
+    // OpenSSL checks the name (a host name or an IP address) as it
+    // verifies the chain; the names of the server's own certificate are
+    // kept, to be said where they are not the host's.
+    SSL_set1_host(stream.native_handle(), post_.host.c_str());
+    std::string certificate_names;
+    stream.set_verify_callback([&](bool verified, ssl::verify_context& checked) {
+      X509_STORE_CTX* store = checked.native_handle();
+      if (X509_STORE_CTX_get_error_depth(store) == 0 && certificate_names.empty()) {
+        certificate_names = namesOf(X509_STORE_CTX_get_current_cert(store));
+      }
+      return verified;
+    });
     // The name the server is asked to show a certificate for (SNI).
     SSL_set_tlsext_host_name(stream.native_handle(), post_.host.c_str());
     beast::get_lowest_layer(stream).expires_at(deadline_);
@@ -130,6 +172,10 @@ class Exchange {
     }
     if (!await<void>(stream.async_handshake(ssl::stream_base::client, net::use_future), nullptr)) {
       const long verified = SSL_get_verify_result(stream.native_handle());
+      if (verified == X509_V_ERR_HOSTNAME_MISMATCH || verified == X509_V_ERR_IP_ADDRESS_MISMATCH) {
+        return webFailure(WebFailure::kCertificate,
+                          "it is for " + certificate_names + ", not for " + post_.host);
+      }
       if (verified != X509_V_OK) {
         return webFailure(WebFailure::kCertificate, X509_verify_cert_error_string(verified));
       }

@@ -31,15 +31,18 @@ function check(condition, what, detail = '') {
   }
 }
 
-// A certificate authority and a certificate from it for 127.0.0.1.
-function makeCertificate(name) {
+// A certificate authority (or the one of authority) and a certificate
+// from it, for 127.0.0.1 unless other names are given.
+function makeCertificate(name, altNames = 'IP:127.0.0.1,DNS:localhost', authority = name) {
   const openssl = (...args) => execFileSync('openssl', args, { cwd: dir, stdio: 'pipe' });
   const key = ['-newkey', 'ec', '-pkeyopt', 'ec_paramgen_curve:prime256v1', '-nodes'];
-  openssl('req', '-x509', ...key, '-keyout', `${name}-ca.key`, '-out', `${name}-ca.pem`, '-days', '2',
-    '-subj', `/CN=census test ${name} authority`);
-  writeFileSync(join(dir, `${name}.ext`), 'subjectAltName=IP:127.0.0.1,DNS:localhost\nbasicConstraints=CA:FALSE\n');
+  if (authority === name) {
+    openssl('req', '-x509', ...key, '-keyout', `${name}-ca.key`, '-out', `${name}-ca.pem`, '-days', '2',
+      '-subj', `/CN=census test ${name} authority`);
+  }
+  writeFileSync(join(dir, `${name}.ext`), `subjectAltName=${altNames}\nbasicConstraints=CA:FALSE\n`);
   openssl('req', ...key, '-keyout', `${name}.key`, '-out', `${name}.csr`, '-subj', '/CN=127.0.0.1');
-  openssl('x509', '-req', '-in', `${name}.csr`, '-CA', `${name}-ca.pem`, '-CAkey', `${name}-ca.key`,
+  openssl('x509', '-req', '-in', `${name}.csr`, '-CA', `${authority}-ca.pem`, '-CAkey', `${authority}-ca.key`,
     '-CAcreateserial', '-out', `${name}.pem`, '-days', '2', '-extfile', `${name}.ext`);
   return { key: readFileSync(join(dir, `${name}.key`)), cert: readFileSync(join(dir, `${name}.pem`)) };
 }
@@ -142,8 +145,11 @@ const trusted = makeCertificate('trusted');
 const untrusted = makeCertificate('untrusted');
 const secure = https.createServer(trusted, handle);
 const stranger = https.createServer(untrusted, handle);
+// From the trusted authority, but for another name.
+const elsewhere = https.createServer(makeCertificate('elsewhere', 'DNS:hmis.example.ng', 'trusted'), handle);
 const plain = http.createServer(handle);
-const [securePort, strangerPort, plainPort] = [await listen(secure), await listen(stranger), await listen(plain)];
+const [securePort, strangerPort, plainPort, elsewherePort] =
+  [await listen(secure), await listen(stranger), await listen(plain), await listen(elsewhere)];
 // A port nothing listens on any more.
 const gone = http.createServer();
 const closed = await listen(gone);
@@ -269,6 +275,9 @@ try {
     r = await push([`https://127.0.0.1:${strangerPort}/ok`, ...trust, ...withToken]);
     check(r.status === 2 && r.err.includes("the server's certificate is not to be trusted"),
       'a certificate from another authority is refused', JSON.stringify(r));
+    r = await push([`https://127.0.0.1:${elsewherePort}/ok`, ...trust, ...withToken]);
+    check(r.status === 2 && r.err.includes("the server's certificate is not to be trusted: it is for hmis.example.ng, not for 127.0.0.1"),
+      'a certificate for another name says both names', JSON.stringify(r));
   }
   const before = seen.length;
   r = await push([`https://127.0.0.1:${securePort}/ok`, ...withToken]);
@@ -278,7 +287,7 @@ try {
 
   check(everything.every((text) => !text.includes(token) && !text.includes('d2pat_')), 'the token appears in no output');
 } finally {
-  for (const server of [secure, stranger, plain]) server.closeAllConnections?.();
-  for (const server of [secure, stranger, plain]) server.close();
+  for (const server of [secure, stranger, plain, elsewhere]) server.closeAllConnections?.();
+  for (const server of [secure, stranger, plain, elsewhere]) server.close();
 }
 process.exit(failures === 0 ? 0 : 1);
