@@ -205,7 +205,8 @@ try {
     }
   }
   r = await census(['pull', `${local}/ok`, '--save', ...withToken]);
-  const pulled = readFileSync(join(dir, 'folder', 'Loc-datas0.dat'), 'utf8');
+  // Saved with the platform's line ends, as every save is.
+  const pulled = readFileSync(join(dir, 'folder', 'Loc-datas0.dat'), 'utf8').replace(/\r\n/g, '\n');
   check(r.status === 0 && r.out.includes('Loc-datas0.dat saved as the server holds it') && pulled === 'Kebi 100 60 40 31\nZamfara 200 120 80 50\nKatsina 10 6 4 2\nJigawa 10 6 4 2\n',
     'pull --save brings it once the server holds the whole list', JSON.stringify(r) + pulled);
   const pullEntry = (await census(['history'])).out.split('\n')[0];
