@@ -6,6 +6,7 @@
 #include <nlohmann/json.hpp>
 
 #include "base/text.h"
+#include "commands/dhis2.h"
 #include "os/platform.h"
 #include "records/state_lists.h"
 
@@ -16,11 +17,6 @@ using Json = nlohmann::json;
 
 // An API token is one word of visible ASCII; a file of a kilobyte holds any.
 constexpr std::size_t kMostTokenBytes = 1024;
-
-std::string textOf(const Json& object, const char* name) {
-  const auto found = object.find(name);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : "";
-}
 
 bool isHostName(std::string_view host) {
   return !host.empty() && host.size() <= 253 && host.front() != '-' && host.front() != '.' &&
@@ -79,8 +75,8 @@ bool leadsToLogin(std::string_view location) {
 // The server's own words in a WebMessage: ": MESSAGE", or "".
 std::string serverWords(const WebAnswer& answer) {
   const Json document = Json::parse(answer.body, nullptr, false);
-  if (!document.is_object() || textOf(document, "message").empty()) return "";
-  return ": " + safeForScreen(textOf(document, "message"));
+  if (!document.is_object() || jsonText(document, "message").empty()) return "";
+  return ": " + safeForScreen(jsonText(document, "message"));
 }
 
 }  // namespace
@@ -295,6 +291,28 @@ std::string queryValue(std::string_view text) {
     }
   }
   return value;
+}
+
+std::string jsonText(const Json& object, const char* name) {
+  const auto found = object.find(name);
+  return found != object.end() && found->is_string() ? found->get<std::string>() : "";
+}
+
+std::optional<Dhis2Session> openDhis2Session(FileSystem& files, const std::string& url,
+                                             const std::string& token_file,
+                                             const std::string& ca_file, std::ostream& errors) {
+  std::string problem;
+  std::optional<Dhis2Address> address = parseDhis2Address(url, &problem);
+  if (!address) {
+    errors << "census: " << problem << "\n";
+    return std::nullopt;
+  }
+  Dhis2Session session{std::move(*address), "", {}};
+  if (!caFileTaken(ca_file, errors) || !tokenFromFile(token_file, &session.token, errors) ||
+      !loadDhis2Mapping(files, &session.mapping, errors)) {
+    return std::nullopt;
+  }
+  return session;
 }
 
 bool caFileTaken(const std::string& ca_file, std::ostream& errors) {

@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <ostream>
 #include <string>
@@ -13,6 +14,7 @@
 
 #include "os/web_post.h"
 #include "records/dhis2_mapping.h"
+#include "save/file_system.h"
 
 namespace census {
 
@@ -30,6 +32,24 @@ struct Dhis2Address {
 // the server itself. Returns nullopt with *problem set where it is not one
 // census sends to.
 std::optional<Dhis2Address> parseDhis2Address(const std::string& url, std::string* problem);
+
+// What every exchange with a server starts from.
+struct Dhis2Session {
+  Dhis2Address address;
+  std::string token;  // "" where no token file is given
+  Dhis2Mapping mapping;
+};
+
+// Reads the address, the token file and the folder's mapping, and checks
+// that --ca-file can be taken. Returns nullopt after saying on errors what
+// stands in the way: each is a usage error.
+std::optional<Dhis2Session> openDhis2Session(FileSystem& files, const std::string& url,
+                                             const std::string& token_file,
+                                             const std::string& ca_file, std::ostream& errors);
+
+// A text member of a JSON object as the server wrote it; "" where there is
+// none or it is no text.
+std::string jsonText(const nlohmann::json& object, const char* name);
 
 // Sends one request and returns the answer: postToWeb, or a stand-in.
 using WebPoster = std::function<WebAnswer(const WebPost&)>;

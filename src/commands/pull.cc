@@ -38,11 +38,6 @@ struct Held {
 // Each state's four figures, by its ISO code.
 using Holdings = std::map<std::string, std::array<Held, kFigureCount>>;
 
-std::string textOf(const Json& object, const char* name) {
-  const auto found = object.find(name);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : "";
-}
-
 // The ISO code of the state a mapped org unit stands for; "" for none.
 std::string stateCodeOf(const Dhis2Mapping& mapping, std::string_view org_unit) {
   for (const auto& [iso_code, unit] : mapping.org_units) {
@@ -98,14 +93,14 @@ bool readServerValues(const std::string& body, const Dhis2Mapping& mapping,
   if (values == document.end()) return true;  // DHIS2 leaves the key out where there are none
   if (!values->is_array()) return false;
   for (const Json& value : *values) {
-    if (!value.is_object() || textOf(value, "period") != period) continue;
-    const std::string state = stateCodeOf(mapping, textOf(value, "orgUnit"));
-    const auto figure =
-        figureIndexOf(mapping, textOf(value, "dataElement"), textOf(value, "categoryOptionCombo"));
+    if (!value.is_object() || jsonText(value, "period") != period) continue;
+    const std::string state = stateCodeOf(mapping, jsonText(value, "orgUnit"));
+    const auto figure = figureIndexOf(mapping, jsonText(value, "dataElement"),
+                                      jsonText(value, "categoryOptionCombo"));
     if (state.empty() || !figure) continue;
     Held& figure_held = (*held)[state][*figure];
     figure_held.present = true;
-    figure_held.text = textOf(value, "value");
+    figure_held.text = jsonText(value, "value");
     figure_held.number = parseWholeNumber(figure_held.text);
     if (figure_held.number) figure_held.text.clear();
     ++*count;
@@ -174,28 +169,23 @@ std::optional<FigureTable> tableFromServer(const StateList& list, const Holdings
 
 int runPull(FileSystem& files, const PullRequest& request, const WebPoster& get, std::ostream& out,
             std::ostream& errors) {
-  std::string problem;
-  const std::optional<Dhis2Address> address = parseDhis2Address(request.url, &problem);
-  if (!address) {
-    errors << "census: " << problem << "\n";
-    return kExitUsage;
-  }
-  if (!caFileTaken(request.ca_file, errors)) return kExitUsage;
-  std::string token;
-  if (!tokenFromFile(request.token_file, &token, errors)) return kExitUsage;
-  Dhis2Mapping mapping;
-  if (!loadDhis2Mapping(files, &mapping, errors)) return kExitUsage;
+  const std::optional<Dhis2Session> session =
+      openDhis2Session(files, request.url, request.token_file, request.ca_file, errors);
+  if (!session) return kExitUsage;
+  const Dhis2Address& address = session->address;
+  const std::string& token = session->token;
+  const Dhis2Mapping& mapping = session->mapping;
   const std::string period = dhis2Period(mapping, request.period);
 
-  const WebAnswer answer = get(dhis2Request(*address, "GET", queryOf(mapping, period), token,
+  const WebAnswer answer = get(dhis2Request(address, "GET", queryOf(mapping, period), token,
                                             request.ca_file, request.timeout));
-  const std::string where = "census: cannot pull from " + address->url + ": ";
+  const std::string where = "census: cannot pull from " + address.url + ": ";
   if (answer.failure != WebFailure::kNone) {
-    errors << where << failureText(answer, *address, request.ca_file, request.timeout) << "\n";
+    errors << where << failureText(answer, address, request.ca_file, request.timeout) << "\n";
     return kExitUsage;
   }
   if (answer.status / 100 != 2) {
-    errors << where << statusText(answer, address->path + "/api/dataValueSets", !token.empty())
+    errors << where << statusText(answer, address.path + "/api/dataValueSets", !token.empty())
            << "\n";
     return kExitUsage;
   }
@@ -230,7 +220,7 @@ int runPull(FileSystem& files, const PullRequest& request, const WebPoster& get,
     }
   }
   out << "census pull: " << values << " values of " << safeForScreen(mapping.data_set) << " for "
-      << period << " read from " << address->url << ": "
+      << period << " read from " << address.url << ": "
       << (differ == 0
               ? std::string("the server and the lists agree")
               : std::to_string(differ) + (differ == 1 ? " figure differs" : " figures differ"))

@@ -25,11 +25,6 @@ long long countOf(const Json& counts, const char* name) {
   return found != counts.end() && found->is_number_integer() ? found->get<long long>() : 0;
 }
 
-std::string textOf(const Json& object, const char* name) {
-  const auto found = object.find(name);
-  return found != object.end() && found->is_string() ? found->get<std::string>() : "";
-}
-
 // The counts that are not 0: "140 imported, 4 ignored"; a refusal says it
 // was one, for nothing was stored.
 std::string summaryText(const ImportSummary& summary, std::size_t sent) {
@@ -62,12 +57,12 @@ struct SentSet {
 
 SentSet sentSetOf(const std::string& data_value_set, const Dhis2Mapping& mapping) {
   const Json document = Json::parse(data_value_set);
-  SentSet sent{textOf(document, "dataSet"), "", {}};
+  SentSet sent{jsonText(document, "dataSet"), "", {}};
   for (const Json& value : document["dataValues"]) {
-    sent.period = textOf(value, "period");
+    sent.period = jsonText(value, "period");
     sent.values.push_back(
-        stateOfOrgUnit(mapping, textOf(value, "orgUnit")) + ", " +
-        figureOf(mapping, textOf(value, "dataElement"), textOf(value, "categoryOptionCombo")));
+        stateOfOrgUnit(mapping, jsonText(value, "orgUnit")) + ", " +
+        figureOf(mapping, jsonText(value, "dataElement"), jsonText(value, "categoryOptionCombo")));
   }
   return sent;
 }
@@ -121,11 +116,11 @@ std::optional<ImportSummary> parseImportSummary(const std::string& body) {
   const auto counts = found.find("importCount");
   if (counts == found.end() || !counts->is_object()) return std::nullopt;
   ImportSummary summary;
-  summary.status = textOf(found, "status");
-  summary.description = textOf(found, "description");
+  summary.status = jsonText(found, "status");
+  summary.description = jsonText(found, "description");
   // A WebMessage around a refusal says why in its own message.
   if (summary.description.empty() && &found != &document) {
-    summary.description = textOf(document, "message");
+    summary.description = jsonText(document, "message");
   }
   summary.imported = countOf(*counts, "imported");
   summary.updated = countOf(*counts, "updated");
@@ -134,7 +129,7 @@ std::optional<ImportSummary> parseImportSummary(const std::string& body) {
       conflicts != found.end() && conflicts->is_array()) {
     for (const Json& conflict : *conflicts) {
       if (!conflict.is_object()) continue;
-      ImportConflict read{textOf(conflict, "object"), textOf(conflict, "value"), {}};
+      ImportConflict read{jsonText(conflict, "object"), jsonText(conflict, "value"), {}};
       if (const auto indexes = conflict.find("indexes");
           indexes != conflict.end() && indexes->is_array()) {
         for (const Json& index : *indexes) {
@@ -149,17 +144,12 @@ std::optional<ImportSummary> parseImportSummary(const std::string& body) {
 
 int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post,
             const std::string& user, std::ostream& out, std::ostream& errors) {
-  std::string problem;
-  const std::optional<Dhis2Address> address = parseDhis2Address(request.url, &problem);
-  if (!address) {
-    errors << "census: " << problem << "\n";
-    return kExitUsage;
-  }
-  if (!caFileTaken(request.ca_file, errors)) return kExitUsage;
-  std::string token;
-  if (!tokenFromFile(request.token_file, &token, errors)) return kExitUsage;
-  Dhis2Mapping mapping;
-  if (!loadDhis2Mapping(files, &mapping, errors)) return kExitUsage;
+  const std::optional<Dhis2Session> session =
+      openDhis2Session(files, request.url, request.token_file, request.ca_file, errors);
+  if (!session) return kExitUsage;
+  const Dhis2Address& address = session->address;
+  const std::string& token = session->token;
+  const Dhis2Mapping& mapping = session->mapping;
   std::ostringstream body;
   if (const int status =
           writeDhis2(files, {Dhis2Format::kDataValueSet, request.period}, body, errors);
@@ -172,11 +162,11 @@ int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post
     return kExitFailure;
   }
 
-  const WebPost request_sent = postOf(*address, request, mapping, token, std::move(body).str());
+  const WebPost request_sent = postOf(address, request, mapping, token, std::move(body).str());
   const WebAnswer answer = post(request_sent);
-  const std::string where = "census: cannot push to " + address->url + ": ";
+  const std::string where = "census: cannot push to " + address.url + ": ";
   if (answer.failure != WebFailure::kNone) {
-    errors << where << failureText(answer, *address, request.ca_file, request.timeout) << "\n";
+    errors << where << failureText(answer, address, request.ca_file, request.timeout) << "\n";
     return kExitUsage;
   }
   const std::optional<ImportSummary> summary = parseImportSummary(answer.body);
@@ -187,7 +177,7 @@ int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post
              << "the server's answer is no DHIS2 import summary; is DHIS2 at that "
                 "address?\n";
     } else {
-      errors << where << statusText(answer, address->path + "/api/dataValueSets", !token.empty())
+      errors << where << statusText(answer, address.path + "/api/dataValueSets", !token.empty())
              << "\n";
     }
     return answer.status == 409 ? kExitFailure : kExitUsage;
@@ -196,7 +186,7 @@ int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post
   const std::string what = std::to_string(sent.values.size()) + " values of " +
                            safeForScreen(sent.data_set) + " for " + sent.period;
   const std::string outcome = summaryText(*summary, sent.values.size());
-  out << "census push: " << what << " sent to " << address->url << ": " << outcome << "\n";
+  out << "census push: " << what << " sent to " << address.url << ": " << outcome << "\n";
   sayConflicts(*summary, sent, mapping, out);
   const bool all_taken =
       summary->ignored == 0 && summary->status != "ERROR" && answer.status != 409;
@@ -205,7 +195,7 @@ int runPush(FileSystem& files, const PushRequest& request, const WebPoster& post
     return all_taken ? kExitSuccess : kExitFailure;
   }
   SaveFailure failure;
-  if (!recordPush(files, user, std::time(nullptr), address->url, what + ": " + outcome, &failure)) {
+  if (!recordPush(files, user, std::time(nullptr), address.url, what + ": " + outcome, &failure)) {
     errors << "census: the push is not in the history: " << saveFailureText(failure) << "\n";
     return kExitFailure;
   }
